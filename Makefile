@@ -1,0 +1,56 @@
+# Zolvex Video Studio — top-level commands.
+#   make test          install what is missing, build, run every test (plain and sanitized)
+#   make bench         build and run the benchmarks
+#   make run           the main job (see below)
+#   make gallery       write PNG contact sheets of the effects to out/gallery
+#   make regen-golden  rewrite the golden checksums under tests/ref on purpose
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD := build
+ASAN_BUILD := build-asan
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build build-asan test test-plain test-asan bench run gallery regen-golden clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+
+$(ASAN_BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 -g" \
+	  -DZOLVEX_SANITIZE=ON -DZOLVEX_BUILD_TOOLS=OFF $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: deps $(ASAN_BUILD)/CMakeCache.txt
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+test-plain: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+test: test-plain test-asan
+
+bench: build
+	$(BUILD)/bench/bench_effects --benchmark_min_time=0.2 --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+gallery: build
+	$(BUILD)/tools/zolvex-gallery out/gallery
+
+run: gallery
+	@echo "make run: the headless renderer (zolvex-render) does not exist yet;"
+	@echo "until it does, this writes the effect contact sheets to out/gallery."
+
+regen-golden: build
+	ZOLVEX_UPDATE_REFS=1 ctest --test-dir $(BUILD) -R test_effects --output-on-failure
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,10 @@
+// ZolvexVideoFilter: the rendering library of Zolvex Video Studio. Including this
+// header brings in every public header of the library.
+#pragma once
+
+#include "platform/wintypes.h"
+#include "platform/Region.h"
+#include "filter/common/TavmArray.h"
+#include "filter/common/RowSlices.h"
+#include "filter/common/CpuDispatch.h"
+#include "filter/effects/fTavEffect.h"

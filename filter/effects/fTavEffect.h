@@ -1,0 +1,146 @@
+// CfTavEffect: the frame-effects engine. One object is set up per frame and per
+// effect operation: initialise it with the frame size and strength, select an
+// effect, and call Effect(src, dst, opr), which writes the result into dst.
+//
+// Frames are bare blocks of width × height × bpp bytes (bpp 3 or 4), blue-green-
+// red(-alpha), bottom-up, without row padding. Every effect is confined to the
+// valid region, given in picture coordinates (y down from the top line); memory
+// row i meets picture row height − i.
+#pragma once
+
+#include <cstdint>
+
+#include "filter/common/TavmArray.h"
+#include "platform/Export.h"
+#include "platform/Region.h"
+#include "platform/wintypes.h"
+
+typedef struct _cairo cairo_t;
+// The device context that DrawRGB32 draws on.
+typedef cairo_t* HDC;
+
+// One effect operation on the timeline, created zero-filled by its producer.
+struct tagOPR_EFFECT {
+    double dStartTime;   // start on the timeline, seconds
+    double dEndTime;     // end on the timeline, seconds
+    int32_t nEffectID;   // static effect id 0–14 (ignored for animation effects)
+    int32_t nLevel;      // strength 0–100
+    int32_t nInstanceCount;  // version-1 animation instances; 0 = the effect's default
+    // Per-instance state of an animation effect, one element per instance; made by
+    // the animation set-up and freed by its release.
+    CTavmArray<int32_t>* aiSymbol;   // symbol the instance shows
+    CTavmArray<int32_t>* aiFrame;    // picture frame to show next
+    CTavmArray<float>* afScaleX;     // current scale
+    CTavmArray<float>* afScaleY;
+    CTavmArray<float>* afAngle;      // degrees
+    CTavmArray<float>* afPosX;       // position in frame pixels
+    CTavmArray<float>* afPosY;
+    CTavmArray<int32_t>* aiOpacity;  // 0..255
+    CTavmArray<int32_t*>* apMotion;  // 30-word motion blocks, owned by the array
+    CTavmArray<int32_t>* aiTick;     // output frames since the picture sequence restarted
+    CTavmArray<int32_t>* aiGuidePos; // current guide-line point
+    // Outline the effect is confined to, in source-video picture coordinates
+    // (cx = x, cy = y); null means the whole frame.
+    CTavmArray<tagSIZE>* pValidPolygon;
+    int32_t bSpecialInited;   // non-zero while the per-instance arrays exist
+    GUID guidEffect;          // animation effect; all zero for a static effect
+    int32_t nReserved2;
+    int32_t nOverallOpacity;  // 0–255, multiplies every animation instance's opacity
+};
+
+class ZVF_API CfTavEffect {
+public:
+    CfTavEffect();
+    ~CfTavEffect();
+    CfTavEffect(const CfTavEffect&) = delete;
+    CfTavEffect& operator=(const CfTavEffect&) = delete;
+
+    // Stores size, scales, level and bpp; the source size becomes the frame size;
+    // makes the whole-frame valid region if there is none; opacity becomes 1.
+    void InitEffect(tagSIZE size, float scaleX, float scaleY, int level, int bpp);
+    // Source-video size in whose coordinates operation geometry is given. An
+    // existing valid region is reset to the whole frame of that size.
+    void SetSrcVideoSize(tagSIZE size);
+    void SetCurEffectID(int id);
+    void SetCurEffectTime(double seconds);
+    void SetFadeOpacity(float opacity);
+    void SetAniFrameRate(int fps);
+    void SetRomanceData(CTavmArray<void*>* data);
+    void SetSpecialData(CTavmArray<unsigned char*>* buffers, CTavmArray<tagSIZE>* sizes);
+    void SetActTrackData(CTavmArray<void*>* tracks);
+
+    // Updates the valid region from opr (may be null), then applies the selected
+    // static effect from src into dst; an unknown id copies src.
+    void Effect(const unsigned char* src, unsigned char* dst, tagOPR_EFFECT* opr);
+    // Replaces the valid region by the operation's polygon scaled to the frame;
+    // keeps it for a null record, a polygon of fewer than 3 points, or no polygon.
+    void UpdateValidRgn(const tagOPR_EFFECT* opr);
+
+    // The static effects. src and dst are distinct frames of the object's size.
+    // All but Gray copy src into dst first and then rewrite pixels of the valid
+    // region; Gray writes only the valid pixels of dst.
+    void Brightness(const unsigned char* src, unsigned char* dst, int c);
+    void Contrast(const unsigned char* src, unsigned char* dst, int c);
+    void Gamma(const unsigned char* src, unsigned char* dst, float g);
+    void mirror(const unsigned char* src, unsigned char* dst);
+    void flip(const unsigned char* src, unsigned char* dst);
+    void posterize(const unsigned char* src, unsigned char* dst);
+    void negate(const unsigned char* src, unsigned char* dst);
+    void Solarize(const unsigned char* src, unsigned char* dst);
+    void Glass(const unsigned char* src, unsigned char* dst);
+    void Emboss(const unsigned char* src, unsigned char* dst);
+    void Gray(const unsigned char* src, unsigned char* dst);
+    void threshold(const unsigned char* src, unsigned char* dst);
+    void halftone(const unsigned char* src, unsigned char* dst);
+    void splash(const unsigned char* src, unsigned char* dst);
+    void RadialBlur(const unsigned char* src, unsigned char* dst);
+    // Channel reordering: 0 exchanges blue and green, 1 green and red, 2 blue and
+    // red; 3 makes (B, G, R) ← (R, B, G), 4 (B, G, R) ← (G, R, B); others copy.
+    void SwapColor(const unsigned char* src, unsigned char* dst, int mode);
+
+    int GetWidth() const { return nWidth; }
+    int GetHeight() const { return nHeight; }
+    // Address of pixel (x, y) in memory-row coordinates; no bounds check.
+    unsigned char* GetBits(unsigned char* buffer, int x, int y) const;
+    const unsigned char* GetBits(const unsigned char* buffer, int x, int y) const;
+    // Copies 1 to 4 bytes; any other bpp copies nothing.
+    static void CopyPixel(unsigned char* dst, const unsigned char* src, int bpp)
+    {
+        switch (bpp) {
+        case 4: dst[3] = src[3]; [[fallthrough]];
+        case 3: dst[2] = src[2]; [[fallthrough]];
+        case 2: dst[1] = src[1]; [[fallthrough]];
+        case 1: dst[0] = src[0]; break;
+        default: break;
+        }
+    }
+    // Whether the picture-coordinate point lies in the valid region.
+    bool IsPixelValid(int x, int y) const;
+    // Shows a 4-byte-per-pixel buffer, read top-down, stretched into rect.
+    // Returns 1, or 0 when there is nothing to draw with or on.
+    int DrawRGB32(const unsigned char* buffer, tagSIZE size, tagRECT rect, HDC dc);
+
+    // Fields, in declaration order.
+    CTavmArray<void*>* pRomanceData = nullptr;          // animation library data; not owned
+    CTavmArray<void*>* pActTrackData = nullptr;         // actor track data; not owned
+    CTavmArray<unsigned char*>* pSpecialBuffers = nullptr;  // sprite pictures; not owned
+    CTavmArray<tagSIZE>* pSpecialSizes = nullptr;       // sprite sizes; not owned
+    int32_t nWidth = 0, nHeight = 0;  // frame size in pixels
+    int32_t nBpp = 0;                 // bytes per pixel of every buffer passed in
+    int32_t nCurEffectID = 0;
+    HRGN hValidRgn = nullptr;         // where effects apply; owned
+    float fScaleX = 0.0f, fScaleY = 0.0f;  // frame size relative to a 720-pixel-wide canvas
+    int32_t nLevel = 0;               // effect strength 0–100
+    double dCurEffectTime = 0.0;      // seconds since the operation started
+    int32_t nSrcWidth = 0, nSrcHeight = 0;
+    int32_t nAniFrameRate = 0;        // frames per second of animation playback
+    float fFadeOpacity = 0.0f;        // 0.0–1.0 opacity of the operation
+
+private:
+    void ReplaceValidRgn(HRGN rgn);
+};
+
+// The selectable static effects, in id order, as the studio lists them.
+ZVF_API int GetStaticEffectCount();
+// Name of a static effect id ("Adjust Brightness" …), or null for an unknown id.
+ZVF_API const char* GetStaticEffectName(int id);
