@@ -2,7 +2,7 @@
 
 #include <cairo.h>
 
-#include "filter/effects/fTavEffect.h"
+#include "filter/ZolvexVideoFilter.h"
 
 namespace {
 
