@@ -8,3 +8,4 @@
 #include "filter/common/RowSlices.h"
 #include "filter/common/CpuDispatch.h"
 #include "filter/effects/fTavEffect.h"
+#include "filter/transitions/fTavTransition.h"
