@@ -39,8 +39,11 @@ test-asan: build-asan
 
 test: test-plain test-asan
 
+BENCH_FLAGS ?= --benchmark_min_time=0.2 --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
 bench: build
-	$(BUILD)/bench/bench_effects --benchmark_min_time=0.2 --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+	$(BUILD)/bench/bench_effects $(BENCH_FLAGS)
+	$(BUILD)/bench/bench_transitions $(BENCH_FLAGS)
 
 gallery: build
 	$(BUILD)/tools/zolvex-gallery out/gallery
@@ -50,7 +53,7 @@ run: gallery
 	@echo "until it does, this writes the effect contact sheets to out/gallery."
 
 regen-golden: build
-	ZOLVEX_UPDATE_REFS=1 ctest --test-dir $(BUILD) -R test_effects --output-on-failure
+	ZOLVEX_UPDATE_REFS=1 ctest --test-dir $(BUILD) --output-on-failure
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

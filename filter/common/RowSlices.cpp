@@ -19,9 +19,11 @@ std::atomic<int> g_requestedThreads{0};
 
 int EffectiveThreads()
 {
+    // Asking the system costs a file read on Linux: ask once.
+    static const int processors = static_cast<int>(std::thread::hardware_concurrency());
     int n = g_requestedThreads.load(std::memory_order_relaxed);
     if (n <= 0)
-        n = static_cast<int>(std::thread::hardware_concurrency());
+        n = processors;
     return std::max(1, std::min(n, kMaxThreads));
 }
 

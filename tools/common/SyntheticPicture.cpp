@@ -50,6 +50,30 @@ std::vector<unsigned char> MakeTestPicture(int width, int height, int bpp)
     return frame;
 }
 
+std::vector<unsigned char> MakeSecondPicture(int width, int height, int bpp)
+{
+    std::vector<unsigned char> frame(size_t(width) * size_t(height) * size_t(bpp));
+    for (int i = 0; i < height; ++i) {
+        const int y = height - 1 - i;
+        for (int x = 0; x < width; ++x) {
+            unsigned char* p = frame.data() + (size_t(i) * size_t(width) + size_t(x)) * size_t(bpp);
+            const int dx = x - width / 3, dy = y - height / 2;
+            const int dist = (dx * dx + dy * dy) / (width > 8 ? width / 8 : 1);
+            const bool stripe = ((x + y) / 24) % 2 == 0;
+            const bool edge = x < 4 || y < 4 || x >= width - 4 || y >= height - 4;
+            const uint8_t px[4] = {
+                uint8_t(edge ? 255 : (stripe ? 30 : 220)),
+                uint8_t(edge ? 255 : 255 - (dist & 255)),
+                uint8_t(edge ? 255 : (y * 255 / (height > 1 ? height - 1 : 1))),
+                uint8_t(y < height / 4 ? 0 : (y < height / 2 ? 255 : (x * 3 + y) & 255)),
+            };
+            for (int c = 0; c < bpp && c < 4; ++c)
+                p[c] = px[c];
+        }
+    }
+    return frame;
+}
+
 std::vector<unsigned char> MakeUniform(int width, int height, int bpp, uint8_t b, uint8_t g, uint8_t r, uint8_t a)
 {
     std::vector<unsigned char> frame(size_t(width) * size_t(height) * size_t(bpp));

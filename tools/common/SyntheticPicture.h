@@ -14,6 +14,10 @@ namespace testpic {
 // includes fully opaque and fully transparent patches.
 std::vector<unsigned char> MakeTestPicture(int width, int height, int bpp);
 
+// A second, different frame for two-picture work (transitions): diagonal stripes,
+// a radial gradient and a white frame line, with its own alpha pattern.
+std::vector<unsigned char> MakeSecondPicture(int width, int height, int bpp);
+
 // A frame of one colour.
 std::vector<unsigned char> MakeUniform(int width, int height, int bpp, uint8_t b, uint8_t g, uint8_t r,
                                        uint8_t a = 255);

@@ -5,6 +5,7 @@
 //
 // static-effects.png          every static effect on the built-in test picture
 // static-effects-polygon.png  the same, confined to a polygon
+// transitions.png             every transition at five moments between two pictures
 #include <cairo.h>
 #include <sys/stat.h>
 
@@ -16,11 +17,12 @@
 #include <vector>
 
 #include "filter/effects/fTavEffect.h"
+#include "filter/transitions/fTavTransition.h"
 #include "tools/common/SyntheticPicture.h"
 
 namespace {
 
-const int kCellW = 240, kCellH = 180, kLabelH = 22, kColumns = 4;
+const int kLabelH = 22;
 
 typedef std::vector<unsigned char> Frame;
 
@@ -48,21 +50,22 @@ struct Cell {
     Frame frame;
 };
 
-bool WriteSheet(const std::string& path, const std::vector<Cell>& cells)
+// Cells of cellW × cellH pictures, `columns` to a row, each labelled below.
+bool WriteSheet(const std::string& path, const std::vector<Cell>& cells, int cellW, int cellH, int columns)
 {
-    const int rows = int(cells.size() + kColumns - 1) / kColumns;
+    const int rows = int(cells.size() + columns - 1) / columns;
     cairo_surface_t* sheet =
-        cairo_image_surface_create(CAIRO_FORMAT_RGB24, kColumns * kCellW, rows * (kCellH + kLabelH));
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, columns * cellW, rows * (cellH + kLabelH));
     cairo_t* cr = cairo_create(sheet);
     cairo_set_source_rgb(cr, 0.15, 0.15, 0.15);
     cairo_paint(cr);
     for (size_t k = 0; k < cells.size(); ++k) {
-        const int left = int(k % kColumns) * kCellW, top = int(k / kColumns) * (kCellH + kLabelH);
-        PutFrame(sheet, cells[k].frame, kCellW, kCellH, left, top);
+        const int left = int(k % columns) * cellW, top = int(k / columns) * (cellH + kLabelH);
+        PutFrame(sheet, cells[k].frame, cellW, cellH, left, top);
         cairo_set_source_rgb(cr, 1, 1, 1);
         cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-        cairo_set_font_size(cr, 13);
-        cairo_move_to(cr, left + 6, top + kCellH + 16);
+        cairo_set_font_size(cr, cellW < 200 ? 10 : 13);
+        cairo_move_to(cr, left + 6, top + cellH + 16);
         cairo_show_text(cr, cells[k].label.c_str());
     }
     cairo_destroy(cr);
@@ -78,6 +81,7 @@ bool WriteSheet(const std::string& path, const std::vector<Cell>& cells)
 
 bool StaticEffectSheet(const std::string& path, bool confined)
 {
+    const int kCellW = 240, kCellH = 180;
     const Frame src = zolvex::testpic::MakeTestPicture(kCellW, kCellH, 3);
     std::vector<Cell> cells{{"Original", src}};
     CTavmArray<tagSIZE> polygon(5);
@@ -95,7 +99,30 @@ bool StaticEffectSheet(const std::string& path, bool confined)
         fx.Effect(src.data(), dst.data(), &op);
         cells.push_back(Cell{std::to_string(id) + " " + GetStaticEffectName(id), dst});
     }
-    return WriteSheet(path, cells);
+    return WriteSheet(path, cells, kCellW, kCellH, 4);
+}
+
+// The studio's transition thumbnails are 160 × 120.
+bool TransitionSheet(const std::string& path)
+{
+    const int w = 160, h = 120;
+    const double moments[] = {0.0, 0.25, 0.5, 0.75, 1.0};
+    const Frame a = zolvex::testpic::MakeTestPicture(w, h, 3);
+    const Frame b = zolvex::testpic::MakeSecondPicture(w, h, 3);
+    std::vector<Cell> cells;
+    for (int id = 1; id <= GetTransitionCount(); ++id)
+        for (double p : moments) {
+            CfTavTransition t;
+            t.InitTransfer(tagSIZE{w, h}, 3, 1.0);
+            t.SetCurTransferTime(p);
+            t.SetCurTransferID(id);
+            Frame o(a.size());
+            t.Transfer(a.data(), b.data(), o.data());
+            char label[96];
+            std::snprintf(label, sizeof label, "%d %s %.2f", id, GetTransitionName(id), p);
+            cells.push_back(Cell{label, o});
+        }
+    return WriteSheet(path, cells, w, h, 5);
 }
 
 bool MakeFolder(const std::string& path)
@@ -124,5 +151,6 @@ int main(int argc, char** argv)
         return 1;
     bool ok = StaticEffectSheet(folder + "/static-effects.png", false);
     ok = StaticEffectSheet(folder + "/static-effects-polygon.png", true) && ok;
+    ok = TransitionSheet(folder + "/transitions.png") && ok;
     return ok ? 0 : 1;
 }
