@@ -43,5 +43,14 @@ void TimedLoop(benchmark::State& state, double copySeconds, Body&& body)
         state.counters["x_copy"] = d.count() / double(state.iterations()) / copySeconds;
 }
 
+// Registers the frame copy itself as the first benchmark, for reference.
+inline void RegisterFrameCopy(const char* name, size_t bytes, double copySeconds)
+{
+    benchmark::RegisterBenchmark(name, [bytes, copySeconds](benchmark::State& state) {
+        std::vector<unsigned char> a(bytes, 7), b(bytes);
+        TimedLoop(state, copySeconds, [&] { std::memcpy(b.data(), a.data(), bytes); });
+    })->Unit(benchmark::kMicrosecond);
+}
+
 }  // namespace bench
 }  // namespace zolvex

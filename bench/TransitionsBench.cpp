@@ -26,18 +26,12 @@ void RunTransition(benchmark::State& state, int id)
     });
 }
 
-void FrameCopy(benchmark::State& state)
-{
-    std::vector<unsigned char> a(size_t(kW) * kH * kBpp, 7), b(a.size());
-    zolvex::bench::TimedLoop(state, g_copySeconds, [&] { std::memcpy(b.data(), a.data(), a.size()); });
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
     g_copySeconds = zolvex::bench::FrameCopySeconds(size_t(kW) * kH * kBpp);
-    benchmark::RegisterBenchmark("FrameCopy/720x576x3", FrameCopy)->Unit(benchmark::kMicrosecond);
+    zolvex::bench::RegisterFrameCopy("FrameCopy/720x576x3", size_t(kW) * kH * kBpp, g_copySeconds);
     for (int id = 1; id <= GetTransitionCount(); ++id) {
         char name[96];
         std::snprintf(name, sizeof name, "Transition/%02d %s", id, GetTransitionName(id));

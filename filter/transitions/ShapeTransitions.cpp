@@ -19,32 +19,13 @@ using namespace zolvex::transition;
 
 namespace {
 
-// o = (1 − w) × s + w × t on bytes 0–2 of n pixels: the arithmetic of Blend, in a
-// loop that the compiler vectorises. Callers keep every weight within [0, 1].
-template <int BPP>
-ZOLVEX_ALWAYS_INLINE void BlendRun(const uchar* s, const uchar* t, uchar* o, const float* w, int n)
-{
-    for (int i = 0; i < n; ++i) {
-        const float wi = w[i], vi = 1.0f - wi;
-        const int k = i * BPP;
-        o[k + 0] = uchar(vi * s[k + 0] + wi * t[k + 0]);
-        o[k + 1] = uchar(vi * s[k + 1] + wi * t[k + 1]);
-        o[k + 2] = uchar(vi * s[k + 2] + wi * t[k + 2]);
-    }
-}
-
-#define BLEND_PARAMS (const uchar* s, const uchar* t, uchar* o, const float* w, int n)
-#define BLEND_ARGS (s, t, o, w, n)
-ZOLVEX_KERNEL_DISPATCH(BlendRun3, BLEND_PARAMS, BLEND_ARGS, BlendRun<3>(s, t, o, w, n))
-ZOLVEX_KERNEL_DISPATCH(BlendRun4, BLEND_PARAMS, BLEND_ARGS, BlendRun<4>(s, t, o, w, n))
-
 // Blends pixels [x, x + n) of memory row r from s towards t with weights w[0 … n).
 void BlendSpan(const Pictures& p, const uchar* s, const uchar* t, int r, int x, const float* w, int n)
 {
     if (n <= 0)
         return;
     const size_t at = p.Offset(x, r);
-    (p.bpp == 3 ? BlendRun3 : BlendRun4)(s + at, t + at, p.o + at, w, n);
+    BlendPixels(s + at, t + at, p.o + at, w, n, p.bpp);
 }
 
 // Copies whole pixels [x0, x1) of memory row r from src into O, within the picture.

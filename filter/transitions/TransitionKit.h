@@ -78,6 +78,24 @@ inline void CopyColour(const uchar* from, uchar* to)
     to[2] = from[2];
 }
 
+// ---- blends over runs of pixels (the arithmetic of Blend, in vectorised loops) ----
+
+// Weights of a run blended with one weight w, repeating every kLanes bytes: colour bytes
+// take (1 − w, w); the alpha byte of 4-byte pixels is taken whole from one picture.
+constexpr int kLanes = 32;
+struct LaneWeights {
+    float keep[kLanes];
+    float take[kLanes];
+};
+LaneWeights MakeLaneWeights(float w, int bpp, bool alphaFromSecond);
+
+// o = keep × x + take × y over n bytes starting at a pixel boundary.
+void BlendBytes(const uchar* x, const uchar* y, uchar* o, size_t n, const LaneWeights& lw);
+
+// Bytes 0–2 of n pixels: o = (1 − w[i]) × x + w[i] × y; other bytes are not touched.
+// Callers keep every weight within [0, 1].
+void BlendPixels(const uchar* x, const uchar* y, uchar* o, const float* w, int n, int bpp);
+
 inline int Trunc(double v) { return int(v); }
 inline int Round(double v) { return int(v + 0.5); }
 

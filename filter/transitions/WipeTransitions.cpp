@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "filter/common/CpuDispatch.h"
 #include "filter/common/RowSlices.h"
 #include "filter/transitions/TransitionKit.h"
 
@@ -11,66 +10,13 @@ using namespace zolvex::transition;
 namespace {
 
 // ---- whole-row blends --------------------------------------------------------------
-// A blend over whole rows is one run of bytes: every byte is keep × A + take × B with
-// weights that repeat every kLanes bytes. Colour bytes take (1 − w, w) as Blend does,
-// so the result is Blend's to the bit; the alpha byte of 4-byte pixels takes (1, 0) or
-// (0, 1), which reproduces one picture's alpha exactly.
-constexpr int kLanes = 32;
-
-struct RowWeights {
-    float keep[kLanes];
-    float take[kLanes];
-};
-
-RowWeights MakeRowWeights(float w, int bpp, bool alphaFromB)
-{
-    w = w > 0.0f ? (w < 1.0f ? w : 1.0f) : 0.0f;
-    RowWeights rw;
-    for (int j = 0; j < kLanes; ++j) {
-        const bool alpha = bpp == 4 && j % 4 == 3;
-        rw.keep[j] = alpha ? (alphaFromB ? 0.0f : 1.0f) : 1.0f - w;
-        rw.take[j] = alpha ? (alphaFromB ? 1.0f : 0.0f) : w;
-    }
-    return rw;
-}
-
-// n bytes starting at a pixel boundary (a multiple of 4 bytes for 4-byte pixels).
-ZOLVEX_ALWAYS_INLINE void BlendBytesRun(const uchar* __restrict__ a, const uchar* __restrict__ b, uchar* __restrict__ o,
-                                        size_t n, const RowWeights& rw)
-{
-    float keep[kLanes], take[kLanes];
-    for (int j = 0; j < kLanes; ++j) {
-        keep[j] = rw.keep[j];
-        take[j] = rw.take[j];
-    }
-    size_t k = 0;
-    for (; k + kLanes <= n; k += kLanes)
-        for (int j = 0; j < kLanes; ++j)
-            o[k + j] = uchar(int(keep[j] * a[k + j] + take[j] * b[k + j]));
-    for (int j = 0; k < n; ++k, ++j)
-        o[k] = uchar(int(keep[j] * a[k] + take[j] * b[k]));
-}
-
-// A run of pixels whose weights change from byte to byte: keep and take hold n weights.
-ZOLVEX_ALWAYS_INLINE void BlendSpanRun(const uchar* __restrict__ a, const uchar* __restrict__ b, uchar* __restrict__ o,
-                                       size_t n, const float* __restrict__ keep, const float* __restrict__ take)
-{
-    for (size_t k = 0; k < n; ++k)
-        o[k] = uchar(int(keep[k] * a[k] + take[k] * b[k]));
-}
-
-ZOLVEX_KERNEL_DISPATCH(BlendBytes, (const uchar* a, const uchar* b, uchar* o, size_t n, const RowWeights& rw),
-                       (a, b, o, n, rw), BlendBytesRun(a, b, o, n, rw))
-ZOLVEX_KERNEL_DISPATCH(BlendSpan,
-                       (const uchar* a, const uchar* b, uchar* o, size_t n, const float* keep, const float* take),
-                       (a, b, o, n, keep, take), BlendSpanRun(a, b, o, n, keep, take))
 
 // Blends memory rows [first, last) with one weight.
 void BlendRows(const Pictures& p, int first, int last, float w, bool alphaFromB)
 {
     if (first >= last)
         return;
-    const RowWeights rw = MakeRowWeights(w, p.bpp, alphaFromB);
+    const LaneWeights rw = MakeLaneWeights(w, p.bpp, alphaFromB);
     const auto job = [&](int begin, int end) {
         const size_t from = p.Offset(0, first + begin);
         BlendBytes(p.a + from, p.b + from, p.o + from, size_t(end - begin) * p.stride, rw);
@@ -99,24 +45,17 @@ void EraseAcross(const Pictures& p, float progress, int band, bool fromRight)
     const uchar* left = fromRight ? p.a : p.b;
     const uchar* right = fromRight ? p.b : p.a;
 
-    // Weights of every byte of the soft edge, the same on every row; the alpha byte is
-    // taken whole from the part the edge lies in.
-    const size_t edge = size_t(x - lo) * size_t(p.bpp);
-    std::vector<float> keep(edge), take(edge);
+    // Weights of the soft edge, the same on every row. The edge lies in the left-hand
+    // part and starts as that part's pixels, so its alpha byte is that part's.
+    std::vector<float> weights(size_t(x - lo));
     for (int j = lo; j < x; ++j) {
         const float d = float(x - j) / float(band);
-        const float w = fromRight ? 1.0f - d : d;
-        for (int c = 0; c < p.bpp; ++c) {
-            const size_t k = size_t(j - lo) * size_t(p.bpp) + size_t(c);
-            const bool alpha = c == 3;
-            keep[k] = alpha ? (fromRight ? 1.0f : 0.0f) : 1.0f - w;
-            take[k] = alpha ? (fromRight ? 0.0f : 1.0f) : w;
-        }
+        weights[size_t(j - lo)] = fromRight ? 1.0f - d : d;
     }
-    const size_t leftBytes = size_t(lo) * size_t(p.bpp), rightBytes = size_t(p.w - x) * size_t(p.bpp);
+    const size_t leftBytes = size_t(x) * size_t(p.bpp), rightBytes = size_t(p.w - x) * size_t(p.bpp);
     for (int r = 0; r < p.h; ++r) {
         std::memcpy(p.O(0, r), left + p.Offset(0, r), leftBytes);
-        BlendSpan(p.A(lo, r), p.B(lo, r), p.O(lo, r), edge, keep.data(), take.data());
+        BlendPixels(p.A(lo, r), p.B(lo, r), p.O(lo, r), weights.data(), x - lo, p.bpp);
         std::memcpy(p.O(x, r), right + p.Offset(x, r), rightBytes);
     }
 }

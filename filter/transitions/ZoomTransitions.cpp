@@ -64,63 +64,20 @@ inline void GatherRow(const uchar* __restrict__ src, const int* __restrict__ fro
     }
 }
 
-// ---- blending runs of pixels -----------------------------------------------------------
-// Blend over a run of whole pixels as one run of bytes, with weights that repeat every
-// kLanes bytes (every 4 bytes for 4-byte pixels). Colour bytes take (1 − w, w) exactly as
-// Blend does, so the result is Blend's to the bit; the alpha byte of 4-byte pixels is
-// taken whole from one side.
-constexpr int kLanes = 32;
-
-struct LaneWeights {
-    float keep[kLanes];
-    float take[kLanes];
-};
-
-LaneWeights MakeLaneWeights(float w, int bpp, bool alphaFromFirst)
-{
-    w = w > 0.0f ? (w < 1.0f ? w : 1.0f) : 0.0f;
-    LaneWeights lw;
-    for (int j = 0; j < kLanes; ++j) {
-        const bool alpha = bpp == 4 && j % 4 == 3;
-        lw.keep[j] = alpha ? (alphaFromFirst ? 1.0f : 0.0f) : 1.0f - w;
-        lw.take[j] = alpha ? (alphaFromFirst ? 0.0f : 1.0f) : w;
-    }
-    return lw;
-}
-
-ZOLVEX_ALWAYS_INLINE void BlendRunLoop(const uchar* __restrict__ x, const uchar* __restrict__ y, uchar* __restrict__ o,
-                                       size_t n, const LaneWeights& lw)
-{
-    float keep[kLanes], take[kLanes];
-    for (int j = 0; j < kLanes; ++j) {
-        keep[j] = lw.keep[j];
-        take[j] = lw.take[j];
-    }
-    size_t k = 0;
-    for (; k + kLanes <= n; k += kLanes)
-        for (int j = 0; j < kLanes; ++j)
-            o[k + j] = uchar(int(keep[j] * x[k + j] + take[j] * y[k + j]));
-    for (int j = 0; k < n; ++k, ++j)
-        o[k] = uchar(int(keep[j] * x[k] + take[j] * y[k]));
-}
-
-ZOLVEX_KERNEL_DISPATCH(BlendRun, (const uchar* x, const uchar* y, uchar* o, size_t n, const LaneWeights& lw),
-                       (x, y, o, n, lw), BlendRunLoop(x, y, o, n, lw))
-
 // The drawn picture is the first (A) or the second (B) of the blend; the other one shows
 // at the same output place. w is the weight of B as always.
 struct Mixer {
     bool drawnFirst;
     LaneWeights lw;
 
-    Mixer(bool first, float w, int bpp) : drawnFirst(first), lw(MakeLaneWeights(w, bpp, first)) {}
+    Mixer(bool first, float w, int bpp) : drawnFirst(first), lw(MakeLaneWeights(w, bpp, !first)) {}
     // n bytes: drawn pixels (alpha already that of the output), the other picture, the output.
     void Run(const uchar* drawn, const uchar* plain, uchar* out, size_t n) const
     {
         if (drawnFirst)
-            BlendRun(drawn, plain, out, n, lw);
+            BlendBytes(drawn, plain, out, n, lw);
         else
-            BlendRun(plain, drawn, out, n, lw);
+            BlendBytes(plain, drawn, out, n, lw);
     }
 };
 
