@@ -2,7 +2,7 @@
 #   make test          install what is missing, build, run every test (plain and sanitized)
 #   make bench         build and run the benchmarks
 #   make run           the main job (see below)
-#   make gallery       write PNG contact sheets of the effects to out/gallery
+#   make gallery       write PNG contact sheets of effects and transitions to out/gallery
 #   make regen-golden  rewrite the golden checksums under tests/ref on purpose
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -50,7 +50,7 @@ gallery: build
 
 run: gallery
 	@echo "make run: the headless renderer (zolvex-render) does not exist yet;"
-	@echo "until it does, this writes the effect contact sheets to out/gallery."
+	@echo "until it does, this writes the contact sheets of effects and transitions to out/gallery."
 
 regen-golden: build
 	ZOLVEX_UPDATE_REFS=1 ctest --test-dir $(BUILD) --output-on-failure
