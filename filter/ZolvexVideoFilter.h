@@ -9,3 +9,5 @@
 #include "filter/common/CpuDispatch.h"
 #include "filter/effects/fTavEffect.h"
 #include "filter/transitions/fTavTransition.h"
+#include "filter/media/TavmMediaReader.h"
+#include "filter/media/TavmDetReader.h"

@@ -76,6 +76,41 @@ inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
 
 inline bool IsNullGuid(const GUID& g) { return g == GUID{}; }
 
+struct BITMAPINFOHEADER {
+    DWORD biSize;
+    LONG biWidth;
+    LONG biHeight;
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+};
+
+struct LOGFONTA {
+    LONG lfHeight;
+    LONG lfWidth;
+    LONG lfEscapement;
+    LONG lfOrientation;
+    LONG lfWeight;
+    BYTE lfItalic;
+    BYTE lfUnderline;
+    BYTE lfStrikeOut;
+    BYTE lfCharSet;
+    BYTE lfOutPrecision;
+    BYTE lfClipPrecision;
+    BYTE lfQuality;
+    BYTE lfPitchAndFamily;
+    char lfFaceName[32];
+};
+
+constexpr DWORD BI_RGB = 0;
+
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER is 40 bytes");
+static_assert(sizeof(LOGFONTA) == 60, "LOGFONTA is 60 bytes");
 static_assert(sizeof(tagSIZE) == 8, "SIZE is two LONGs");
 static_assert(sizeof(tagPOINT) == 8, "POINT is two LONGs");
 static_assert(sizeof(tagRECT) == 16, "RECT is four LONGs");
