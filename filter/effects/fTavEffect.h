@@ -98,6 +98,51 @@ public:
     // red; 3 makes (B, G, R) ← (R, B, G), 4 (B, G, R) ← (G, R, B); others copy.
     void SwapColor(const unsigned char* src, unsigned char* dst, int mode);
 
+    // Further picture effects, confined to the valid region like the static ones; no
+    // dispatcher id selects them. Those that sample neighbours read the picture as
+    // already rewritten (dst).
+    void GaussBlur(const unsigned char* src, unsigned char* dst);
+    // direction 0: the window slides left to right; 1: right to left.
+    void MotionBlur(const unsigned char* src, unsigned char* dst, int direction);
+    void Distord(const unsigned char* src, unsigned char* dst);
+    void TileReflection(const unsigned char* src, unsigned char* dst);
+    void Noise(const unsigned char* src, unsigned char* dst);
+    void Mosaic(const unsigned char* src, unsigned char* dst);
+    void Illusion(const unsigned char* src, unsigned char* dst);
+    void Frog(const unsigned char* src, unsigned char* dst);
+    // Coefficients of Deriche's fourth-order recursive Gaussian for std_dev: the
+    // causal (n_p, d_p) and anti-causal (n_m, d_m) numerators and denominators and the
+    // edge terms (bd_p, bd_m) that start each pass from the row's end pixels; five each.
+    static void find_constants(double* n_p, double* n_m, double* d_p, double* d_m, double* bd_p, double* bd_m,
+                               double std_dev);
+    // The source point of Distord for pixel (x, memory row y); always true.
+    bool calc_undistorted_coord(int x, int y, double& sx, double& sy) const;
+
+    // ---- overlay compositing: 4-byte pictures laid over the frame ----
+    // Integer bilinear resampling of src (srcWidth × srcHeight) into dst; all bpp bytes
+    // of a pixel are interpolated. reverse = 1 writes 3-byte pixels from the last row
+    // upwards with each pixel's bytes reversed.
+    static void Stretch_Linear(int bpp, const unsigned char* src, unsigned char* dst, int srcWidth, int srcHeight,
+                               int dstWidth, int dstHeight, int reverse);
+    static void Track_Stretch_Linear(int bpp, const unsigned char* src, unsigned char* dst, int srcWidth,
+                                     int srcHeight, int dstWidth, int dstHeight, int reverse);
+    // Lays the overlay (4 bytes per pixel, overlaySize) over frame, scaled by zoomX,
+    // zoomY, turned by angle degrees, centred on picture point (x, y), with opacity
+    // 0–255; useValidRgn confines it to the valid region.
+    void AddRenderPropsBuf(float zoomX, float zoomY, float angle, unsigned char* frame, const unsigned char* overlay,
+                           tagSIZE overlaySize, int x, int y, int opacity, int useValidRgn, int flipRows);
+    // Mirrored left to right; flipRows reads the box bottom row first.
+    void AddV2RenderPropsBuf(float zoomX, float zoomY, float angle, unsigned char* frame, const unsigned char* overlay,
+                             tagSIZE overlaySize, int x, int y, int opacity, int useValidRgn, int flipRows);
+    // As AddV2RenderPropsBuf, with the overlay's rows reversed first.
+    void AddV2TrackRenderPropsBuf(float zoomX, float zoomY, float angle, unsigned char* frame,
+                                  const unsigned char* overlay, tagSIZE overlaySize, int x, int y, int opacity,
+                                  int useValidRgn, int flipRows);
+    // Nearest-neighbour variant for border previews: x is the horizontal centre and y
+    // the top line.
+    void AddRenderBorderBuf(float zoomX, float zoomY, int angle, unsigned char* frame, const unsigned char* overlay,
+                            tagSIZE overlaySize, int x, int y, int opacity, int useValidRgn, int mirror);
+
     int GetWidth() const { return nWidth; }
     int GetHeight() const { return nHeight; }
     // Address of pixel (x, y) in memory-row coordinates; no bounds check.
