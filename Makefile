@@ -44,6 +44,7 @@ BENCH_FLAGS ?= --benchmark_min_time=0.2 --benchmark_repetitions=5 --benchmark_re
 bench: build
 	$(BUILD)/bench/bench_effects $(BENCH_FLAGS)
 	$(BUILD)/bench/bench_transitions $(BENCH_FLAGS)
+	$(BUILD)/bench/bench_compositing $(BENCH_FLAGS)
 
 gallery: build
 	$(BUILD)/tools/zolvex-gallery out/gallery

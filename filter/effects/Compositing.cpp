@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "filter/effects/EffectLoops.h"
 
@@ -104,6 +105,40 @@ private:
 
 int ClampOpacity(int opacity) { return std::min(std::max(opacity, 0), 255); }
 
+// One destination column of the stretch: byte offsets of its left and right source
+// columns and their weights.
+struct StretchColumn {
+    int64_t left, right, wLeft, wRight;
+};
+
+// Columns of one destination row from the row's vertically blended source values
+// (one per source byte); the quotient by n is taken in double, exact here.
+template <int BPP>
+void StretchColumns(const int64_t* v, const StretchColumn* cols, int64_t count, int64_t half, double n,
+                    unsigned char* out)
+{
+    for (int64_t j = 0; j < count; ++j, out += BPP) {
+        const int64_t* l = v + cols[j].left;
+        const int64_t* r = v + cols[j].right;
+        const int64_t a = cols[j].wLeft, b = cols[j].wRight;
+        for (int k = 0; k < BPP; ++k)
+            out[k] = static_cast<unsigned char>(int64_t(double(a * l[k] + b * r[k] + half) / n));
+    }
+}
+
+// Any pixel size, integer division, and the reversed byte order.
+void StretchColumnsAnySize(const int64_t* v, const StretchColumn* cols, int64_t count, int bpp, int64_t n,
+                           bool backwards, unsigned char* out)
+{
+    for (int64_t j = 0; j < count; ++j, out += bpp) {
+        const int64_t* l = v + cols[j].left;
+        const int64_t* r = v + cols[j].right;
+        for (int k = 0; k < bpp; ++k)
+            out[backwards && k < 3 ? 2 - k : k] =
+                static_cast<unsigned char>((cols[j].wLeft * l[k] + cols[j].wRight * r[k] + n / 2) / n);
+    }
+}
+
 enum class Member { Props, V2, V2Track };
 
 }  // namespace
@@ -114,42 +149,80 @@ void CfTavEffect::Stretch_Linear(int bpp, const unsigned char* src, unsigned cha
     if (!src || !dst || bpp <= 0 || srcWidth <= 0 || srcHeight <= 0 || dstWidth <= 0 || dstHeight <= 0)
         return;
     const int64_t sw = srcWidth, sh = srcHeight, dw = dstWidth, dh = dstHeight, n = dw * dh;
-    const int64_t srcBytes = sw * sh * bpp;
     // Reversed output (3-byte pixels: top-down, red first) writes rows from the last
     // upwards and turns bytes 0–2 of each pixel round; a 4-byte pixel keeps its alpha
     // in byte 3.
     const bool backwards = reverse == 1;
-    for (int64_t i = 0; i < dh; ++i) {
-        const int64_t c = i * sh / dh, d = i * sh % dh;
-        // Rows without a lower neighbour are left as they were, and so is all below.
-        if (c + 1 >= sh)
-            return;
-        const int64_t upper = c, lower = d == 0 ? c : c + 1;
-        const int64_t wy = dh - d;
-        unsigned char* out = dst + size_t((backwards ? dh - 1 - i : i) * dw * bpp);
-        for (int64_t j = 0; j < dw; ++j) {
-            const int64_t e = j * sw / dw, f = j * sw % dw;
-            const int64_t left = e, right = f == 0 ? e : e + 1;
-            // The right-hand sample of the last column may run into the next row; past
-            // the end of the source the whole picture stops.
-            if ((lower * sw + right) * bpp + bpp > srcBytes)
-                return;
-            const int64_t wx = dw - f;
-            const unsigned char* tl = src + (upper * sw + left) * bpp;
-            const unsigned char* tr = src + (upper * sw + right) * bpp;
-            const unsigned char* bl = src + (lower * sw + left) * bpp;
-            const unsigned char* br = src + (lower * sw + right) * bpp;
-            unsigned char* px = out + j * bpp;
-            for (int k = 0; k < bpp; ++k) {
-                const int64_t TL = tl[k], TR = tr[k], BL = bl[k], BR = br[k];
-                const int64_t v = (TR * wy * dw + n / 2 + ((TL - TR - BL + BR) * wy + BL * dh) * wx +
-                                   (f * dh - wy * dw) * BR) /
-                                  n;
-                const int to = backwards && k < 3 ? 2 - k : k;
-                px[to] = static_cast<unsigned char>(v);
-            }
-        }
+
+    // Rows without a lower neighbour are left as they were, and so is all below them.
+    int64_t rows = 0;
+    while (rows < dh && rows * sh / dh + 1 < sh)
+        ++rows;
+    if (rows == 0)
+        return;
+    // The right-hand sample of the last column is the first pixel of the next source
+    // row; in the last source row it would lie past the end, and the picture stops
+    // there: at the first column of the last written row that needs it.
+    std::vector<StretchColumn> columnTable(static_cast<size_t>(dw));
+    const StretchColumn* cols = columnTable.data();
+    int64_t stopColumn = dw;
+    for (int64_t j = 0; j < dw; ++j) {
+        const int64_t e = j * sw / dw, f = j * sw % dw;
+        columnTable[size_t(j)] = StretchColumn{e * bpp, (f == 0 ? e : e + 1) * bpp, dw - f, f};
+        if (f != 0 && e + 1 == sw && stopColumn == dw)
+            stopColumn = j;
     }
+    // The first row whose lower source row is the last one meets that column.
+    int64_t partialRow = -1;
+    if (stopColumn < dw) {
+        for (int64_t i = 0; i < rows && partialRow < 0; ++i) {
+            const int64_t c = i * sh / dh, d = i * sh % dh;
+            if ((d == 0 ? c : c + 1) == sh - 1)
+                partialRow = i;
+        }
+        if (partialRow >= 0)
+            rows = partialRow + 1;
+    }
+    // The division by n can be done in double, exactly: the numerator is an integer
+    // below 2^53 and the quotient lies farther from the next integer than the rounding
+    // of one division can reach.
+    const bool exactInDouble = n < (int64_t(1) << 40);
+    const double nd = double(n);
+    // At the same size every weight but one is zero: the rows are copied as they are.
+    const bool sameSize = sw == dw && sh == dh && !backwards;
+
+    auto rowsJob = [&](int first, int last) {
+        // The upper and lower source rows blended down once per row, column by column;
+        // one column more for the right-hand sample that runs into the next row.
+        std::vector<int64_t> blended(size_t((sw + 1) * bpp));
+        for (int64_t i = first; i < last; ++i) {
+            const int64_t c = i * sh / dh, d = i * sh % dh;
+            const int64_t lower = d == 0 ? c : c + 1;
+            const int64_t columns = i == partialRow ? stopColumn : dw;
+            unsigned char* out = dst + size_t((backwards ? dh - 1 - i : i) * dw * bpp);
+            const unsigned char* up = src + c * sw * bpp;
+            if (sameSize) {
+                std::memcpy(out, up, size_t(columns * bpp));
+                continue;
+            }
+            const unsigned char* down = src + lower * sw * bpp;
+            const int64_t wy = dh - d;
+            // Column sw exists in both rows unless the lower row is the last one, and
+            // then no written column reads it.
+            const int64_t count = (lower + 1 < sh ? sw + 1 : sw) * bpp;
+            int64_t* v = blended.data();
+            for (int64_t k = 0; k < count; ++k)
+                v[k] = wy * up[k] + d * down[k];
+            if (exactInDouble && bpp == 4 && !backwards)
+                StretchColumns<4>(v, cols, columns, n / 2, nd, out);
+            else if (exactInDouble && bpp == 3 && !backwards)
+                StretchColumns<3>(v, cols, columns, n / 2, nd, out);
+            else
+                StretchColumnsAnySize(v, cols, columns, bpp, n, backwards, out);
+        }
+    };
+    // Each row depends on the source alone, so rows may be written in any order.
+    zolvex::RunRowSlices(int(rows), dw * bpp, rowsJob);
 }
 
 void CfTavEffect::Track_Stretch_Linear(int bpp, const unsigned char* src, unsigned char* dst, int srcWidth,

@@ -168,6 +168,50 @@ TEST(Compositing, StretchLinear)
     EXPECT_EQ(out[0], 0) << "row 1 has no lower neighbour and is not written";
 }
 
+// The resampler walks rows and columns in its own order; a literal reading of the rule
+// (row by row, pixel by pixel, stopping where it says) must give the same bytes.
+void LiteralStretch(int bpp, const unsigned char* src, unsigned char* dst, int sw, int sh, int dw, int dh)
+{
+    const int64_t n = int64_t(dw) * dh;
+    for (int64_t i = 0; i < dh; ++i) {
+        const int64_t c = i * sh / dh, d = i * sh % dh;
+        if (c + 1 >= sh)
+            return;
+        const int64_t lower = d == 0 ? c : c + 1;
+        for (int64_t j = 0; j < dw; ++j) {
+            const int64_t e = j * sw / dw, f = j * sw % dw, right = f == 0 ? e : e + 1;
+            if ((lower * sw + right) * bpp + bpp > int64_t(sw) * sh * bpp)
+                return;
+            const int64_t wy = dh - d, wx = dw - f;
+            for (int k = 0; k < bpp; ++k) {
+                const int64_t TL = src[(c * sw + e) * bpp + k], TR = src[(c * sw + right) * bpp + k];
+                const int64_t BL = src[(lower * sw + e) * bpp + k], BR = src[(lower * sw + right) * bpp + k];
+                dst[(i * dw + j) * bpp + k] = static_cast<unsigned char>(
+                    (TR * wy * dw + n / 2 + ((TL - TR - BL + BR) * wy + BL * dh) * wx + (f * dh - wy * dw) * BR) / n);
+            }
+        }
+    }
+}
+
+TEST(Compositing, StretchLinearFollowsItsRuleAtEverySize)
+{
+    std::srand(5);
+    const int sizes[] = {1, 2, 3, 5, 7, 16, 33};
+    for (int bpp : {3, 4})
+        for (int sw : sizes)
+            for (int sh : sizes)
+                for (int dw : {1, 2, 4, 9, 31, 64})
+                    for (int dh : {1, 3, 4, 10, 47}) {
+                        Frame src(size_t(sw) * sh * bpp);
+                        for (unsigned char& v : src)
+                            v = uint8_t(std::rand());
+                        Frame expected(size_t(dw) * dh * bpp, 0xEE), got = expected;
+                        LiteralStretch(bpp, src.data(), expected.data(), sw, sh, dw, dh);
+                        CfTavEffect::Stretch_Linear(bpp, src.data(), got.data(), sw, sh, dw, dh, 0);
+                        ASSERT_EQ(got, expected) << sw << "x" << sh << " -> " << dw << "x" << dh << " bpp " << bpp;
+                    }
+}
+
 TEST(Compositing, BorderPreviewLandsOneMemoryRowBelow)
 {
     // The studio's call: 320 × 240, zoom to fill, angle 180, x = −160, y = 0.
