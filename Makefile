@@ -45,6 +45,7 @@ bench: build
 	$(BUILD)/bench/bench_effects $(BENCH_FLAGS)
 	$(BUILD)/bench/bench_transitions $(BENCH_FLAGS)
 	$(BUILD)/bench/bench_compositing $(BENCH_FLAGS)
+	$(BUILD)/bench/bench_media
 
 gallery: build
 	$(BUILD)/tools/zolvex-gallery out/gallery
