@@ -46,6 +46,9 @@ bench: build
 	$(BUILD)/bench/bench_transitions $(BENCH_FLAGS)
 	$(BUILD)/bench/bench_compositing $(BENCH_FLAGS)
 	$(BUILD)/bench/bench_media
+	$(BUILD)/bench/bench_animation $(BENCH_FLAGS)
+	$(BUILD)/bench/bench_text $(BENCH_FLAGS)
+	$(BUILD)/bench/bench_mixer
 
 gallery: build
 	$(BUILD)/tools/zolvex-gallery out/gallery

@@ -143,6 +143,18 @@ public:
     void AddRenderBorderBuf(float zoomX, float zoomY, int angle, unsigned char* frame, const unsigned char* overlay,
                             tagSIZE overlaySize, int x, int y, int opacity, int useValidRgn, int mirror);
 
+    // ---- animation effect playback ----
+    // Sets up the instances of op from an animation effect record of the given
+    // version ("AMRF_1001" or "AMRF_2001"); a null record is looked up by guid in the
+    // SetRomanceData list. Does nothing when op is already set up.
+    void InitSpecial(GUID guid, tagOPR_EFFECT* op, const char* version, void* record);
+    // Advances op's instances by one output frame and draws them onto dst (src is
+    // the frame before drawing, not read). A null record is looked up by op's GUID.
+    void Special_Effect(tagOPR_EFFECT* op, const unsigned char* src, unsigned char* dst, const char* version,
+                        void* record);
+    // Frees op's per-instance state and its polygon; op is then not set up.
+    static void ReleaseOprSpecialData(tagOPR_EFFECT* op);
+
     int GetWidth() const { return nWidth; }
     int GetHeight() const { return nHeight; }
     // Address of pixel (x, y) in memory-row coordinates; no bounds check.

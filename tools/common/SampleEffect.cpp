@@ -1,0 +1,2 @@
+// (Placeholder.)
+#include "tools/common/SampleEffect.h"
