@@ -4,6 +4,7 @@
 #   make run           the main job (see below)
 #   make gallery       write PNG contact sheets of effects and transitions to out/gallery
 #   make regen-golden  rewrite the golden checksums under tests/ref on purpose
+#   make fuzz          build the ".arf" reader fuzzer with clang and run it for a minute
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD := build
@@ -60,5 +61,21 @@ run: gallery
 regen-golden: build
 	ZOLVEX_UPDATE_REFS=1 ctest --test-dir $(BUILD) --output-on-failure
 
+# libFuzzer needs clang; the fuzzer gets its own build folder and corpus, and fails
+# the target when it finds a crash, a leak or a disagreement (inputs under crashes/).
+FUZZ_BUILD := build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: fuzz
+fuzz:
+	@scripts/install-deps fuzz
+	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	rm -rf $(FUZZ_BUILD)/seeds
+	mkdir -p $(FUZZ_BUILD)/seeds $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/crashes
+	$(FUZZ_BUILD)/arf_seeds $(FUZZ_BUILD)/seeds
+	$(FUZZ_BUILD)/arf_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=8192 -print_final_stats=1 \
+	  -artifact_prefix=$(FUZZ_BUILD)/crashes/ $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

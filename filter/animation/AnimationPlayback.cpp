@@ -1,6 +1,977 @@
-// (Placeholder until playback is built.)
+// Animation effect playback: a crowd of symbol instances that drift, turn, zoom,
+// flicker and follow guide lines over the frame, one step per output frame. The
+// instances live in the operation record; the effect record is only read.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "filter/animation/AnimationPlayback.h"
+#include "filter/animation/AnimationRecords.h"
 #include "filter/effects/fTavEffect.h"
 
-void CfTavEffect::InitSpecial(GUID, tagOPR_EFFECT*, const char*, void*) {}
-void CfTavEffect::Special_Effect(tagOPR_EFFECT*, const unsigned char*, unsigned char*, const char*, void*) {}
-void CfTavEffect::ReleaseOprSpecialData(tagOPR_EFFECT*) {}
+namespace {
+
+typedef unsigned char uchar;
+
+unsigned TimeSeed()
+{
+    return unsigned(std::time(nullptr));
+}
+
+unsigned (*g_seedSource)() = TimeSeed;
+
+// Playback draws from the C library generator, seeded from the clock at every call.
+void Reseed()
+{
+    std::srand(g_seedSource());
+}
+
+enum class Version { None, One, Two };
+
+Version VersionOf(const char* text)
+{
+    if (!text)
+        return Version::None;
+    if (std::strcmp(text, ANIMATION_VERSION_1) == 0)
+        return Version::One;
+    if (std::strcmp(text, ANIMATION_VERSION_2) == 0)
+        return Version::Two;
+    return Version::None;
+}
+
+const double kToRadians = 3.14159265 / 180.0;
+
+// A guide-line step's compass heading in degrees (0 is up, clockwise).
+double Heading(int x1, int y1, int x2, int y2)
+{
+    if (x1 == x2 && y1 == y2)
+        return 180;
+    const double t = std::atan(std::fabs(double(y2 - y1)) / std::fabs(double(x2 - x1))) / kToRadians;
+    if (x2 > x1)
+        return y2 > y1 ? 90 + t : 90 - t;
+    return y2 >= y1 ? 270 - t : 270 + t;
+}
+
+// The eleven per-instance arrays of an operation.
+struct Instances {
+    tagOPR_EFFECT* op;
+
+    int Count() const { return op->aiSymbol->GetSize(); }
+    float X(int r) const { return op->afPosX->GetAt(uint32_t(r)); }
+    float Y(int r) const { return op->afPosY->GetAt(uint32_t(r)); }
+    float Angle(int r) const { return op->afAngle->GetAt(uint32_t(r)); }
+    int Opacity(int r) const { return op->aiOpacity->GetAt(uint32_t(r)); }
+    float ScaleX(int r) const { return op->afScaleX->GetAt(uint32_t(r)); }
+    float ScaleY(int r) const { return op->afScaleY->GetAt(uint32_t(r)); }
+    int32_t* Motion(int r) const { return op->apMotion->GetAt(uint32_t(r)); }
+    void SetX(int r, float v) { op->afPosX->SetAt(uint32_t(r), v); }
+    void SetY(int r, float v) { op->afPosY->SetAt(uint32_t(r), v); }
+    void SetAngle(int r, float v) { op->afAngle->SetAt(uint32_t(r), v); }
+    void SetOpacity(int r, int v) { op->aiOpacity->SetAt(uint32_t(r), v); }
+    void SetScale(int r, float a, float b)
+    {
+        op->afScaleX->SetAt(uint32_t(r), a);
+        op->afScaleY->SetAt(uint32_t(r), b);
+    }
+};
+
+// A picture of an actor: its pixels (top row first) and size.
+struct Picture {
+    const uchar* bits = nullptr;
+    int w = 0, h = 0;
+};
+
+Picture PictureOf(const tagROMANCE_ACTOR* actor, int index)
+{
+    Picture p;
+    if (index < 0 || index >= actor->nFrames)
+        index = 0;
+    const tagSIZE size = actor->pFrameSizes->GetAt(uint32_t(index));
+    p.bits = actor->pFrameBits->GetAt(uint32_t(index));
+    p.w = size.cx;
+    p.h = size.cy;
+    return p;
+}
+
+bool HasSlot(const int32_t* m, int type)
+{
+    for (int k = 0; k < kMotionSlots; ++k)
+        if (m[k] == type)
+            return true;
+    return false;
+}
+
+// An actor whose pictures can be drawn: arrays in step with its count, every picture
+// with pixels and a size.
+bool ActorDrawable(const tagROMANCE_ACTOR* a)
+{
+    if (!a || a->nFrames < 1 || !a->pFrameSizes || !a->pFrameBits || a->pFrameSizes->GetSize() < a->nFrames ||
+        a->pFrameBits->GetSize() < a->nFrames)
+        return false;
+    for (int f = 0; f < a->nFrames; ++f) {
+        const tagSIZE s = a->pFrameSizes->GetAt(uint32_t(f));
+        if (s.cx < 1 || s.cy < 1 || !a->pFrameBits->GetAt(uint32_t(f)))
+            return false;
+    }
+    return true;
+}
+
+int GuidePointCount(const tagROMANCE_ACTOR* a)
+{
+    return a && a->pGuidePoints ? std::min(a->nGuidePoints, a->pGuidePoints->GetSize()) : 0;
+}
+
+// Effects whose numbers would divide by zero or point at pictures that are not there
+// are not played (the maker never writes them).
+bool PlayableV2(const tagROMANCE_EFFECT2* e, int afr)
+{
+    if (afr < 1 || e->nSymbols < 1 || !e->pSymbols || !e->pActors || e->pSymbols->GetSize() < e->nSymbols ||
+        e->pActors->GetSize() < e->nSymbols)
+        return false;
+    for (int i = 0; i < e->nSymbols; ++i) {
+        const tagROMANCE_SYMBOL* s = e->pSymbols->GetAt(uint32_t(i));
+        if (!s || s->nFrameRate < 1 || (HasSlot(s->nMotion, 1) && s->nGuideSpeed < 1))
+            return false;
+        const int source = s->nImageSource == -1 ? i : s->nImageSource;
+        if (source < 0 || source >= e->nSymbols || !ActorDrawable(e->pActors->GetAt(uint32_t(source))))
+            return false;
+        if (!e->pActors->GetAt(uint32_t(i)))
+            return false;
+    }
+    return true;
+}
+
+bool PlayableV1(const tagROMANCE_EFFECT1* e, int afr)
+{
+    if (afr < 1 || e->nFrameRate < 1 || e->nGuideSpeed < 1 || e->nSymbols < 1 || !e->pActors ||
+        e->pActors->GetSize() < e->nSymbols)
+        return false;
+    const bool guided = HasSlot(e->nMotion, 1);
+    for (int i = 0; i < e->nSymbols; ++i) {
+        const tagROMANCE_ACTOR* a = e->pActors->GetAt(uint32_t(i));
+        if (!ActorDrawable(a))
+            return false;
+        if (guided && (int64_t(GuidePointCount(a)) * afr) / e->nGuideSpeed < 1)
+            return false;
+    }
+    return true;
+}
+
+// More instances than this are not a crowd but a corrupt count.
+constexpr int kMaxInstances = 5000;
+
+void CreateArrays(tagOPR_EFFECT* op, int srcWidth, int srcHeight)
+{
+    op->aiSymbol = new CTavmArray<int32_t>(5);
+    op->aiFrame = new CTavmArray<int32_t>(5);
+    op->afScaleX = new CTavmArray<float>(5);
+    op->afScaleY = new CTavmArray<float>(5);
+    op->afAngle = new CTavmArray<float>(5);
+    op->afPosX = new CTavmArray<float>(5);
+    op->afPosY = new CTavmArray<float>(5);
+    op->aiOpacity = new CTavmArray<int32_t>(5);
+    op->apMotion = new CTavmArray<int32_t*>(5);
+    op->aiTick = new CTavmArray<int32_t>(5);
+    op->aiGuidePos = new CTavmArray<int32_t>(5);
+    if (!op->pValidPolygon) {
+        op->pValidPolygon = new CTavmArray<tagSIZE>(5);
+        op->pValidPolygon->Add(tagSIZE{0, 0});
+        op->pValidPolygon->Add(tagSIZE{srcWidth, 0});
+        op->pValidPolygon->Add(tagSIZE{srcWidth, srcHeight});
+        op->pValidPolygon->Add(tagSIZE{0, srcHeight});
+    }
+}
+
+template <class T>
+void Free(CTavmArray<T>*& array)
+{
+    delete array;
+    array = nullptr;
+}
+
+}  // namespace
+
+namespace zolvex {
+
+void SetAnimationSeedSource(unsigned (*source)())
+{
+    g_seedSource = source ? source : TimeSeed;
+}
+
+}  // namespace zolvex
+
+void CfTavEffect::ReleaseOprSpecialData(tagOPR_EFFECT* op)
+{
+    if (!op || !op->bSpecialInited)
+        return;
+    Free(op->aiSymbol);
+    Free(op->aiFrame);
+    Free(op->afScaleX);
+    Free(op->afScaleY);
+    Free(op->afAngle);
+    Free(op->afPosX);
+    Free(op->afPosY);
+    Free(op->aiOpacity);
+    if (op->apMotion) {
+        for (int k = 0; k < op->apMotion->GetSize(); ++k)
+            delete[] op->apMotion->GetAt(uint32_t(k));
+        Free(op->apMotion);
+    }
+    Free(op->aiTick);
+    Free(op->aiGuidePos);
+    if (op->pValidPolygon) {
+        op->pValidPolygon->RemoveAll();
+        Free(op->pValidPolygon);
+    }
+    op->bSpecialInited = 0;
+}
+
+// ---- finding the record ------------------------------------------------------------
+
+namespace {
+
+void* FindRecord(CTavmArray<void*>* library, const GUID& guid)
+{
+    if (!library)
+        return nullptr;
+    for (int k = 0; k < library->GetSize(); ++k) {
+        void* record = library->GetAt(uint32_t(k));
+        const Version v = VersionOf(AnimationRecordVersion(record));
+        if (v == Version::Two && static_cast<tagROMANCE_EFFECT2*>(record)->guidEffect == guid)
+            return record;
+        if (v == Version::One && static_cast<tagROMANCE_EFFECT1*>(record)->guidEffect == guid)
+            return record;
+    }
+    return nullptr;
+}
+
+// ---- version 2 -----------------------------------------------------------------------
+
+const tagROMANCE_ACTOR* ShownActor(const tagROMANCE_EFFECT2* e, int symbol)
+{
+    const tagROMANCE_SYMBOL* s = e->pSymbols->GetAt(uint32_t(symbol));
+    return e->pActors->GetAt(uint32_t(s->nImageSource == -1 ? symbol : s->nImageSource));
+}
+
+void SetUpV2(CfTavEffect& fx, tagOPR_EFFECT* op, const tagROMANCE_EFFECT2* e)
+{
+    const int W = fx.nWidth, H = fx.nHeight, afr = fx.nAniFrameRate;
+    Reseed();
+    CreateArrays(op, fx.nSrcWidth, fx.nSrcHeight);
+    op->nOverallOpacity = 255;
+    for (int i = 0; i < e->nSymbols; ++i) {
+        const tagROMANCE_SYMBOL* s = e->pSymbols->GetAt(uint32_t(i));
+        const tagROMANCE_ACTOR* own = e->pActors->GetAt(uint32_t(i));
+        op->aiSymbol->Add(i);
+        int32_t* m = new int32_t[2 * kMotionSlots];
+        std::memcpy(m, s->nMotion, sizeof(int32_t) * kMotionSlots);
+        std::memcpy(m + kMotionSlots, s->nMotionState, sizeof(int32_t) * kMotionSlots);
+        op->aiFrame->Add(std::rand() % ShownActor(e, i)->nFrames);
+        op->afScaleX->Add(1.0f);
+        op->afScaleY->Add(1.0f);
+        op->afAngle->Add(float(s->nAngle));
+        op->afPosX->Add(float(W) * s->fOriginX);
+        op->afPosY->Add(float(H) * s->fOriginY);
+        op->aiOpacity->Add(s->nOpacity);
+        const int guideIndex = op->aiGuidePos->Add(0);
+        const int t = int(int64_t(own->nFrames) * afr / s->nFrameRate);
+        op->aiTick->Add(t >= 1 ? std::rand() % t : 0);
+        for (int k = 0; k < kMotionSlots; ++k) {
+            const int type = m[k];
+            if (type < 0 || type >= kMotionSlots)
+                continue;
+            m[kMotionSlots + type] = std::rand() % 1000;
+            switch (type) {
+            case 1:
+                op->aiGuidePos->SetAt(uint32_t(guideIndex), 0);
+                m[16] = 0;
+                break;
+            case 2:
+                m[17] = std::rand() % 360;
+                break;
+            case 3:
+                m[18] = std::rand() % 100 > 49 ? 1 : 0;
+                break;
+            case 4:
+                m[23] = 1;
+                break;
+            default:
+                break;
+            }
+        }
+        op->apMotion->Add(m);
+    }
+    op->bSpecialInited = 1;
+}
+
+// Per instance state of one frame, as the motion rules change it.
+struct Step {
+    float x, y, angle;
+    int opacity;
+    bool guided = false, swinging = false;
+    int flip = 0;
+};
+
+void GuideLineV2(CfTavEffect& fx, Instances& in, int r, const tagROMANCE_SYMBOL* s, const tagROMANCE_ACTOR* a,
+                 int32_t* m, Step& st)
+{
+    const int W = fx.nWidth, H = fx.nHeight, afr = fx.nAniFrameRate;
+    const int n = GuidePointCount(a), d = s->nGuideSpeed / 4;
+    if (n <= 0 || d >= n)
+        return;  // too few points: the instance stays where it is
+    m[16] += 1;
+    int p = int(int64_t(m[16]) * s->nGuideSpeed / afr);
+    if (p < 0 || p + d >= n) {
+        m[16] = 0;
+        p = 0;
+    }
+    const tagPOINT p1 = a->pGuidePoints->GetAt(uint32_t(p));
+    const tagPOINT p2 = a->pGuidePoints->GetAt(uint32_t(p + d));
+    st.x = float(int64_t(p1.x) * W / 320);
+    st.y = float(int64_t(p1.y) * H / 240);
+    in.SetX(r, st.x);
+    in.SetY(r, st.y);
+    in.op->aiGuidePos->SetAt(uint32_t(r), p);
+    st.angle = float(Heading(p1.x, p1.y, p2.x, p2.y) - s->nAngleCorrection + 180);
+    st.opacity = in.Opacity(r);
+    st.guided = true;
+    st.flip = 1;
+}
+
+void RandomMovementV2(CfTavEffect& fx, Instances& in, int r, const tagROMANCE_SYMBOL* s, int32_t* m, Step& st)
+{
+    const int W = fx.nWidth, H = fx.nHeight;
+    st.x = in.X(r);
+    st.y = in.Y(r);
+    st.angle = in.Angle(r);
+    Reseed();
+    const int c = m[17] + 1;
+    m[17] = c;
+    const int k1 = std::rand() % 5 + 5, k2 = std::rand() % 5 + 5;
+    const double v = fx.nSrcWidth * 0.00625 * s->fMotionSpeed;
+    const double phi = c * 3.14 / 180;
+    double dx, dy;
+    if (c % 80 > 30) {
+        dx = k1 * std::sin(phi) * v;
+        dy = k2 * std::cos(phi) * v;
+    } else {
+        dy = k1 * std::sin(phi) * v;
+        dx = k2 * std::cos(phi) * v;
+    }
+    st.x = float(st.x + dx);
+    st.y = float(st.y + dy);
+    if (c > 360)
+        m[17] = 0;
+    if (st.x > 1.2f * W)
+        st.x = 0;
+    else if (st.x < -0.2f * W)
+        st.x = float(W);
+    if (st.y > 1.2f * H)
+        st.y = 0;
+    else if (st.y < -0.2f * H)
+        st.y = float(H);
+    in.SetX(r, st.x);
+    in.SetY(r, st.y);
+    if (std::fabs(s->fRotateSpeed) < 0.1f) {
+        // The symbol turns to where it is heading.
+        const int ix = int(dx), iy = int(dy);
+        if (std::abs(ix) < 1) {
+            st.angle = dy >= 0 ? 360.0f : 180.0f;
+        } else {
+            const double t = std::atan(std::fabs(double(iy)) / std::fabs(double(ix))) / kToRadians;
+            if (dx > 0)
+                st.angle = float(dy > 0 ? 90 + t : 90 - t);
+            else
+                st.angle = float(dy >= 0 ? 270 - t : 270 + t);
+        }
+        st.flip = (st.angle > 180 && st.angle <= 360) ? 0 : 1;
+    }
+}
+
+void SwingV2(CfTavEffect& fx, Instances& in, int r, const tagROMANCE_SYMBOL* s, int32_t* m, int g, Step& st)
+{
+    st.angle = in.Angle(r);
+    if (m[18] > fx.nAniFrameRate * 100)
+        m[18] = 0;
+    const float amount = (std::rand() % 10) * g * s->fMotionSpeed * 0.1f;
+    st.angle += m[18] < 1 ? -amount : amount;
+    const int j = std::rand() % 40;
+    if (st.angle > s->nAngle + j)
+        m[18] = 0;
+    if (st.angle < s->nAngle - j)
+        m[18] = 1;
+    in.SetAngle(r, st.angle);
+    st.y = in.Y(r);
+    st.swinging = true;
+}
+
+void FlickerV2(Instances& in, int r, const tagROMANCE_SYMBOL* s, int32_t* m, Step& st)
+{
+    float o = float(in.Opacity(r));
+    o += m[23] == 0 ? s->fMotionSpeed * 20 : -s->fMotionSpeed * 20;
+    int v = int(o);
+    if (v > 255) {
+        m[23] = 1;
+        v = 255;
+    } else if (v < 0) {
+        m[23] = 0;
+        v = 0;
+    }
+    in.SetOpacity(r, v);
+    st.opacity = v;
+}
+
+// Flutter: each of angle, x and y moves one way or the other at random.
+void Flutter(int W, int H, float u, float g, float speed, Step& st)
+{
+    const float turn = g * speed;
+    st.angle += std::rand() % 100 < 50 ? -turn : turn;
+    const float dx = u * (g * speed) * 0.5f;
+    st.x += std::rand() % 100 < 50 ? -dx : dx;
+    if (st.x > 1.5f * W)
+        st.x = float(W);
+    else if (st.x < -(W / 2))
+        st.x = 0;
+    const float dy = u * (g * speed) * 0.3f;
+    st.y += std::rand() % 100 < 50 ? -dy : dy;
+    if (st.y > 1.5f * H)
+        st.y = float(H);
+    else if (st.y < -(H / 2))
+        st.y = 0;
+}
+
+// Very small pictures are drawn at least 3 pixels wide and high; returns the
+// horizontal and vertical factors the instance's scales are multiplied by.
+void TinyPictureFactors(CfTavEffect& fx, Instances& in, int r, const Picture& pic, float& fxOut, float& fyOut)
+{
+    const float sx = fx.fScaleX, sy = fx.fScaleY;
+    fxOut = sx;
+    fyOut = sy;
+    if (sx * pic.w < 4) {
+        in.SetScale(r, 1, 1);
+        fxOut = 3.0f / pic.w;
+        fyOut = sy * (3.0f / pic.w) / sx;
+    }
+    if (sy * pic.h < 4) {
+        in.SetScale(r, 1, 1);
+        fyOut = 3.0f / pic.h;
+        fxOut = sx * (3.0f / pic.h) / sy;
+    }
+}
+
+void PlayV2(CfTavEffect& fx, tagOPR_EFFECT* op, uchar* dst, const tagROMANCE_EFFECT2* e)
+{
+    const int W = fx.nWidth, H = fx.nHeight, afr = fx.nAniFrameRate;
+    const float u = W * 0.00625f;
+    Instances in{op};
+    for (int r = 0; r < in.Count(); ++r) {
+        const int symbol = op->aiSymbol->GetAt(uint32_t(r));
+        const tagROMANCE_SYMBOL* s = e->pSymbols->GetAt(uint32_t(symbol));
+        const tagROMANCE_ACTOR* own = e->pActors->GetAt(uint32_t(symbol));
+        const tagROMANCE_ACTOR* shown = ShownActor(e, symbol);
+        int32_t* m = in.Motion(r);
+        const int g = s->nGuideSpeed / afr;
+
+        const Picture pic = PictureOf(shown, op->aiFrame->GetAt(uint32_t(r)));
+        int tick = op->aiTick->GetAt(uint32_t(r)) + 1;
+        int next = int(int64_t(s->nFrameRate) * tick / afr);
+        if (next >= shown->nFrames)
+            tick = next = 0;
+        op->aiTick->SetAt(uint32_t(r), tick);
+        op->aiFrame->SetAt(uint32_t(r), next);
+
+        // Linear motion, wrapping round to the far side.
+        Step st;
+        st.x = in.X(r) + float(g * s->fSpeedX * u);
+        if (st.x > 1.5f * W || st.x < -(W / 2))
+            st.x = s->fSpeedX > 0 ? 0.0f : float(W);
+        st.y = in.Y(r) + u * (g * s->fSpeedY);
+        if (st.y > 1.5f * H || st.y < -(H / 2))
+            st.y = s->fSpeedY > 0 ? 0.0f : float(H);
+        in.SetX(r, st.x);
+        in.SetY(r, st.y);
+        st.opacity = in.Opacity(r);
+        st.angle = in.Angle(r) - g * s->fRotateSpeed * 5;
+        if (st.angle > 3780 || st.angle < -3420)
+            st.angle = 180;
+        in.SetAngle(r, st.angle);
+
+        // Zoom: a symbol that grows past 5 starts again small, one that shrinks away
+        // starts again large; fast zooms fade.
+        float a = in.ScaleX(r), b = in.ScaleY(r);
+        const float z = s->fZoomSpeed;
+        const float e1 = (a > 1 || b > 1) ? a : 1.0f;
+        a += e1 * z;
+        b += e1 * z;
+        float q = 1;
+        if (z > 0) {
+            if (a > 5 || b > 5)
+                a = b = 0.01f;
+            q = (z > 0.1f && a > 1) ? (5 - a) * 0.25f : 1.0f;
+        } else {
+            if (a < 0.01f || b < 0.01f)
+                a = b = 5;
+            q = z < -0.1f ? std::min(a, 1.0f) : 1.0f;
+        }
+        in.SetScale(r, a, b);
+
+        for (int k = 0; k < kMotionSlots; ++k) {
+            switch (m[k]) {
+            case 1:
+                GuideLineV2(fx, in, r, s, own, m, st);
+                break;
+            case 2:
+                RandomMovementV2(fx, in, r, s, m, st);
+                break;
+            case 3:
+                SwingV2(fx, in, r, s, m, g, st);
+                break;
+            case 4:
+                FlickerV2(in, r, s, m, st);
+                break;
+            case 5:
+                Flutter(W, H, u, float(g), s->fMotionSpeed, st);
+                in.SetAngle(r, st.angle);
+                in.SetX(r, st.x);
+                in.SetY(r, st.y);
+                st.opacity = in.Opacity(r);
+                break;
+            default:
+                break;
+            }
+        }
+
+        float fxf, fyf;
+        TinyPictureFactors(fx, in, r, pic, fxf, fyf);
+        a = fxf * in.ScaleX(r);
+        b = fyf * in.ScaleY(r);
+        if (s->bFitScreen) {
+            a = W * 1.02f / pic.w;
+            b = H * 1.02f / pic.h;
+            in.SetScale(r, a, b);
+            st.angle = 180;
+            st.x = float(W / 2);
+            st.y = float(H / 2);
+            in.SetAngle(r, st.angle);
+            in.SetX(r, st.x);
+            in.SetY(r, st.y);
+        }
+        // A swinging symbol turns about its top edge rather than its centre.
+        float x = st.x;
+        if (st.swinging) {
+            const int n = s->nAngle;
+            if (st.angle > n)
+                x -= float(b * (pic.h * std::sin((st.angle - n) * kToRadians)) * 0.5);
+            else
+                x += float(b * (pic.h * std::sin((n - st.angle) * kToRadians)) * 0.5);
+        }
+        const int alpha = int(q * (op->nOverallOpacity / 255.0f * fx.fFadeOpacity * st.opacity));
+        if (!s->bFitScreen) {
+            a *= s->fStretch;
+            b *= s->fStretch;
+        }
+        const tagSIZE size{pic.w, pic.h};
+        if (st.guided)
+            fx.AddV2TrackRenderPropsBuf(a, b, st.angle, dst, pic.bits, size, int(x), int(st.y), alpha, 1, st.flip);
+        else
+            fx.AddV2RenderPropsBuf(a, b, st.angle, dst, pic.bits, size, int(x), int(st.y), alpha, 1, st.flip);
+    }
+}
+
+// ---- version 1 -----------------------------------------------------------------------
+
+// Start position of instance j of n by placement mode; the angle is drawn first.
+void PlaceV1(int mode, int j, int n, int W, int H, float& x, float& y, float& scale)
+{
+    const auto edge = [](int size) {
+        const int first = std::rand() % size;
+        const int sixth = std::max(size / 6, 1);
+        return first < size / 2 ? std::rand() % sixth : std::rand() % sixth + size * 5 / 6;
+    };
+    const double fj = double(j) / n, fr = double(n - j) / n;
+    switch (mode) {
+    case 1: x = float(std::rand() % (W / 4 + 1)); y = float(std::rand() % H); break;
+    case 2: x = float(std::rand() % (W / 4 + 1) + W * 3 / 4); y = float(std::rand() % H); break;
+    case 3: x = float(std::rand() % W); y = float(std::rand() % (H / 4 + 1)); break;
+    case 4: x = float(std::rand() % W); y = float(std::rand() % (H / 6 + 1) + H * 5 / 6); break;
+    case 5: x = float(edge(W)); y = float(edge(H)); break;
+    case 6: x = float(edge(W)); y = float(std::rand() % H); break;
+    case 7: x = float(std::rand() % W); y = float(edge(H)); break;
+    case 8:
+    case 9: {
+        const int rx = std::rand() % W;
+        x = float(rx * (mode == 8 ? fj : fr));
+        y = float(H / 3 + (H * 0.5 + std::rand() % std::max(H / 2, 1)) * fr);
+        break;
+    }
+    case 10:
+    case 11: {
+        const int rx = std::rand() % W;
+        x = float(rx * (mode == 10 ? fj : fr));
+        y = float((H / 2 + std::rand() % std::max(H / 2, 1)) * fj - H / 3);
+        break;
+    }
+    default: x = float(std::rand() % W); y = float(std::rand() % H); break;
+    }
+    if (mode >= 8 && mode <= 11)
+        scale = float(fr * scale + 0.1);
+}
+
+void SetUpV1(CfTavEffect& fx, tagOPR_EFFECT* op, const tagROMANCE_EFFECT1* e)
+{
+    const int W = std::max(fx.nWidth, 1), H = std::max(fx.nHeight, 1), afr = fx.nAniFrameRate;
+    Reseed();
+    CreateArrays(op, fx.nSrcWidth, fx.nSrcHeight);
+    if (op->nInstanceCount == 0)
+        op->nInstanceCount = e->nDefaultDensity;
+    const int n = std::min(std::max(op->nInstanceCount, 0), kMaxInstances);
+    for (int j = 0; j < n; ++j) {
+        const int symbol = std::rand() % e->nSymbols;
+        op->aiSymbol->Add(symbol);
+        const tagROMANCE_ACTOR* a = e->pActors->GetAt(uint32_t(symbol));
+        op->aiFrame->Add(std::rand() % a->nFrames);
+        float scale = (std::rand() % 50) * 0.01f + 0.75f;
+        float angle = float(std::rand() % 360), x = 0, y = 0;
+        PlaceV1(e->nPlacement, j, n, W, H, x, y, scale);
+        op->afScaleX->Add(scale);
+        op->afScaleY->Add(scale);
+        op->afAngle->Add(angle);
+        op->afPosX->Add(x);
+        op->afPosY->Add(y);
+        op->aiOpacity->Add(e->nOpacity);
+        // One guide position per instance keeps the arrays in step, guided or not.
+        op->aiGuidePos->Add(0);
+        const int t = int(int64_t(a->nFrames) * afr / e->nFrameRate);
+        op->aiTick->Add(t >= 1 ? std::rand() % t : 0);
+
+        int32_t* m = new int32_t[2 * kMotionSlots];
+        std::memcpy(m, e->nMotion, sizeof(int32_t) * kMotionSlots);
+        std::memcpy(m + kMotionSlots, e->nMotionState, sizeof(int32_t) * kMotionSlots);
+        Instances in{op};
+        for (int k = 0; k < kMotionSlots; ++k) {
+            const int type = m[k];
+            if (type < 0 || type >= kMotionSlots)
+                continue;
+            m[kMotionSlots + type] = std::rand() % 1000;
+            switch (type) {
+            case 1:
+                m[16] = std::rand() % int(int64_t(GuidePointCount(a)) * afr / e->nGuideSpeed);
+                break;
+            case 4:
+                if (e->nMaxSwingAngle > 1)
+                    in.SetAngle(j, float(std::rand() % e->nMaxSwingAngle - e->nMaxSwingAngle / 2 + 180));
+                break;
+            case 9:
+                in.SetOpacity(j, std::rand() % 100 + 100);
+                break;
+            case 10:
+                // Every instance starts its first burst from the middle of the frame.
+                in.SetAngle(j, float(std::rand() % 360));
+                in.SetX(j, float(W / 2));
+                in.SetY(j, float(H / 2));
+                break;
+            case 11:
+                in.SetAngle(j, 180);
+                in.SetX(j, float(W / 2));
+                in.SetY(j, float(H / 2));
+                break;
+            case 12:
+                op->afScaleX->SetAt(uint32_t(j), 0.01f);
+                break;
+            case 13:
+                op->afScaleY->SetAt(uint32_t(j), 0.01f);
+                break;
+            case 14:
+                in.SetScale(j, 0.01f, 0.01f);
+                break;
+            default:
+                break;
+            }
+        }
+        op->apMotion->Add(m);
+    }
+    op->bSpecialInited = 1;
+}
+
+// The pulse counters of types 8, 12, 13, 14: the slot's state word counts frames and
+// the direction flips every nGuideSpeed frames.
+int Pulse(int32_t& counter, int speed)
+{
+    int c = counter + 1;
+    if (int64_t(speed) * 100 < c)
+        c = 0;
+    counter = c;
+    return (c / speed) % 2 == 0 ? 1 : -1;
+}
+
+void Jitter(CfTavEffect& fx, Instances& in, int j, int32_t* m, int g, float v, float u, bool swing)
+{
+    const int afr = fx.nAniFrameRate;
+    int c = m[21] + 1;
+    if (int64_t(afr) * 100 < c)
+        c = 0;
+    m[21] = c;
+    const float e = swing ? 0.5f : 0.00002f;
+    const float sign = (c / afr) % 2 == 0 ? 1.0f : -1.0f;
+    in.SetAngle(j, in.Angle(j) + sign * (std::rand() % 10) * g * v * e * 0.2f);
+    if (swing)
+        return;
+    float x = in.X(j) + sign * u * ((std::rand() % 10) * g * v) * 0.001f;
+    float y = in.Y(j) + sign * u * ((std::rand() % 10) * g * v) * 0.001f;
+    x = std::min(std::max(x, 0.0f), float(fx.nWidth));
+    y = std::min(std::max(y, 0.0f), float(fx.nHeight / 4));
+    in.SetX(j, x);
+    in.SetY(j, y);
+}
+
+void PlayV1(CfTavEffect& fx, tagOPR_EFFECT* op, uchar* dst, const tagROMANCE_EFFECT1* e)
+{
+    const int W = fx.nWidth, H = fx.nHeight, afr = fx.nAniFrameRate;
+    const float u = W * 0.00625f, v = e->fMotionSpeed;
+    const int g = e->nGuideSpeed / afr;
+    Instances in{op};
+    const int n = in.Count();
+    std::vector<int> kick(static_cast<size_t>(n));
+    for (int j = 0; j < n; ++j)
+        kick[size_t(j)] = std::rand() % 100;
+
+    for (int j = 0; j < n; ++j) {
+        const tagROMANCE_ACTOR* a = e->pActors->GetAt(uint32_t(op->aiSymbol->GetAt(uint32_t(j))));
+        int32_t* m = in.Motion(j);
+        const Picture pic = PictureOf(a, op->aiFrame->GetAt(uint32_t(j)));
+        const int tick = op->aiTick->GetAt(uint32_t(j)) + 1;
+        const int next = int(int64_t(tick) * e->nFrameRate / afr);
+        op->aiTick->SetAt(uint32_t(j), next < a->nFrames ? tick : 0);
+        op->aiFrame->SetAt(uint32_t(j), next < a->nFrames ? next : 0);
+
+        bool swinging = false, fitScreen = false;
+        int flip = 0;
+        for (int k = 0; k < kMotionSlots; ++k) {
+            switch (m[k]) {
+            case 1: {
+                const int count = GuidePointCount(a);
+                m[16] += 1;
+                int p = int(int64_t(m[16]) * e->nGuideSpeed / afr);
+                if (p < 0 || p >= count) {
+                    m[16] = 0;
+                    p = 0;
+                }
+                op->aiGuidePos->SetAt(uint32_t(j), p);
+                int p2 = p + e->nGuideSpeed / 4;
+                if (p2 >= count)
+                    p2 = 0;
+                const tagPOINT p1 = a->pGuidePoints->GetAt(uint32_t(p));
+                const tagPOINT q2 = a->pGuidePoints->GetAt(uint32_t(p2));
+                in.SetX(j, float(int64_t(p1.x) * W / 320));
+                in.SetY(j, float(int64_t(p1.y) * H / 240));
+                float angle;
+                if (std::abs(q2.x - p1.x) < 1) {
+                    angle = q2.y < p1.y ? 180.0f : 360.0f;
+                    flip = q2.y < p1.y ? 1 : flip;
+                } else {
+                    const double t = std::atan(std::fabs(double(q2.y - p1.y)) / std::fabs(double(q2.x - p1.x))) /
+                                     kToRadians;
+                    if (p1.x < q2.x)
+                        angle = float(p1.y < q2.y ? t + 270 : 270 - t);
+                    else
+                        angle = float(q2.y >= p1.y ? 450 - t : 450 + t);
+                    if (angle <= 180 || angle > 360)
+                        flip = 1;
+                }
+                in.SetAngle(j, angle);
+                break;
+            }
+            case 2: {
+                float y = in.Y(j) + u * (g * e->fDriftY);
+                if (y > 1.5f * H || y < -(H / 2))
+                    y = e->fDriftY > 0 ? 0.0f : float(H);
+                in.SetY(j, y);
+                break;
+            }
+            case 3: {
+                float x = in.X(j) + u * g * e->fDriftX;
+                if (x > 1.5f * W || x < -(W / 2))
+                    x = e->fDriftX > 0 ? 0.0f : float(W);
+                in.SetX(j, x);
+                break;
+            }
+            case 4: {
+                swinging = true;
+                Jitter(fx, in, j, m, g, v, u, true);
+                const float lo = 180.0f - e->nMaxSwingAngle, hi = 180.0f + e->nMaxSwingAngle;
+                in.SetAngle(j, std::min(std::max(in.Angle(j), lo), hi));
+                break;
+            }
+            case 5: {
+                float angle = in.Angle(j) + g * v * 5;
+                if (angle > 3780 || angle < -3420)
+                    angle = 180;
+                in.SetAngle(j, angle);
+                break;
+            }
+            case 6:
+                Jitter(fx, in, j, m, g, v, u, false);
+                break;
+            case 7: {
+                Step st;
+                st.x = in.X(j);
+                st.y = in.Y(j);
+                st.angle = in.Angle(j);
+                Flutter(W, H, u, float(g), v, st);
+                in.SetAngle(j, st.angle);
+                in.SetX(j, st.x);
+                in.SetY(j, st.y);
+                break;
+            }
+            case 8: {
+                const int step = 200 / e->nGuideSpeed;
+                const int o = in.Opacity(j) + Pulse(m[23], e->nGuideSpeed) * step;
+                in.SetOpacity(j, std::min(std::max(o, 0), 200));
+                break;
+            }
+            case 9: {
+                int c = m[24] + 1;
+                if (c > 1000)
+                    c = 0;
+                m[24] = c;
+                int o = in.Opacity(j) + ((c / 10) % 2 == 0 ? 10 : -10);
+                if (o > 200 || o < 150)
+                    o = 150;
+                in.SetOpacity(j, o);
+                break;
+            }
+            case 10: {
+                const double phi = in.Angle(j) * 2 * 3.1415946 / 360;
+                const float x = float(in.X(j) + kick[size_t(j)] * (g * (u * (std::sin(phi) * v))) * 0.03);
+                const float y = float(in.Y(j) + kick[size_t(j)] * (g * (u * (std::cos(phi) * v))) * 0.03);
+                in.SetX(j, x);
+                in.SetY(j, y);
+                const int c = m[25] + 1;
+                m[25] = c;
+                if (c > e->nGuideSpeed * e->fDriftX) {
+                    // A new burst: every instance leaves from one random point.
+                    const float bx = float(std::rand() % std::max(W, 1)), by = float(std::rand() % std::max(H, 1));
+                    for (int i = 0; i < n; ++i) {
+                        in.SetX(i, bx);
+                        in.SetY(i, by);
+                        in.SetAngle(i, float(std::rand() % 360));
+                        in.Motion(i)[25] = 0;
+                    }
+                }
+                break;
+            }
+            case 11:
+                fitScreen = true;
+                break;
+            case 12:
+            case 13:
+            case 14: {
+                const float step = Pulse(m[15 + m[k]], e->nGuideSpeed) * (1.0f / e->nGuideSpeed);
+                float sxv = in.ScaleX(j), syv = in.ScaleY(j);
+                if (m[k] != 13)
+                    sxv = std::min(std::max(sxv + step, 0.01f), 1.2f);
+                if (m[k] != 12)
+                    syv = std::min(std::max(syv + step, 0.01f), 1.2f);
+                in.SetScale(j, sxv, syv);
+                break;
+            }
+            default:
+                break;
+            }
+        }
+
+        const int o = in.Opacity(j);
+        float fxf, fyf;
+        TinyPictureFactors(fx, in, j, pic, fxf, fyf);
+        float sa = in.ScaleX(j), sb = in.ScaleY(j);
+        if (e->bChangeAspect) {
+            const auto wobble = [&](float value) {
+                const float amount = (std::rand() % 5) * v * 0.01f;
+                value += std::rand() % 100 < 51 ? -amount : amount;
+                return std::min(std::max(value, 0.5f), 1.2f);
+            };
+            sa = wobble(sa);
+            sb = wobble(sb);
+            in.SetScale(j, sa, sb);
+        }
+        sa *= fxf;
+        sb *= fyf;
+        if (fitScreen) {
+            sa = W * 1.02f / pic.w;
+            sb = H * 1.02f / pic.h;
+        }
+        const float angle = in.Angle(j);
+        float x = in.X(j);
+        if (swinging) {
+            if (angle > 180)
+                x += float(sb * (pic.h * std::sin((angle - 180) * kToRadians)) * 0.5);
+            else
+                x -= float(sb * (pic.h * std::sin((180 - angle) * kToRadians)) * 0.5);
+        }
+        const int alpha = int(fx.fFadeOpacity * ((o * op->nOverallOpacity) / 255));
+        fx.AddRenderPropsBuf(sa, sb, angle, dst, pic.bits, tagSIZE{pic.w, pic.h}, int(x), int(in.Y(j)), alpha, 1,
+                             flip);
+    }
+}
+
+}  // namespace
+
+// ---- the entry points ------------------------------------------------------------------
+
+void CfTavEffect::InitSpecial(GUID guid, tagOPR_EFFECT* op, const char* version, void* record)
+{
+    const Version v = VersionOf(version);
+    if (v == Version::None || !op)
+        return;
+    if (!record)
+        record = FindRecord(pRomanceData, guid);
+    if (!record || VersionOf(AnimationRecordVersion(record)) != v || op->bSpecialInited)
+        return;
+    if (v == Version::Two) {
+        const tagROMANCE_EFFECT2* e = static_cast<const tagROMANCE_EFFECT2*>(record);
+        if (PlayableV2(e, nAniFrameRate))
+            SetUpV2(*this, op, e);
+    } else {
+        const tagROMANCE_EFFECT1* e = static_cast<const tagROMANCE_EFFECT1*>(record);
+        if (PlayableV1(e, nAniFrameRate))
+            SetUpV1(*this, op, e);
+    }
+}
+
+void CfTavEffect::Special_Effect(tagOPR_EFFECT* op, const unsigned char*, unsigned char* dst, const char* version,
+                                 void* record)
+{
+    const Version v = VersionOf(version);
+    if (v == Version::None || !op || !op->bSpecialInited || !dst || nWidth <= 0 || nHeight <= 0 ||
+        (nBpp != 3 && nBpp != 4))
+        return;
+    if (!record)
+        record = FindRecord(pRomanceData, op->guidEffect);
+    if (!record || VersionOf(AnimationRecordVersion(record)) != v)
+        return;
+    const bool playable = v == Version::Two ? PlayableV2(static_cast<const tagROMANCE_EFFECT2*>(record), nAniFrameRate)
+                                            : PlayableV1(static_cast<const tagROMANCE_EFFECT1*>(record), nAniFrameRate);
+    if (!playable || !(fScaleX > 0) || !(fScaleY > 0))
+        return;
+
+    UpdateValidRgn(op);
+    Reseed();
+    const int expected = v == Version::Two ? static_cast<const tagROMANCE_EFFECT2*>(record)->nSymbols
+                                           : std::min(std::max(op->nInstanceCount, 0), kMaxInstances);
+    if (op->aiSymbol->GetSize() != expected) {
+        // The record changed: start afresh, keeping the area the operation is confined to.
+        CTavmArray<tagSIZE>* polygon = op->pValidPolygon;
+        op->pValidPolygon = nullptr;
+        ReleaseOprSpecialData(op);
+        op->pValidPolygon = polygon;
+        InitSpecial(op->guidEffect, op, version, record);
+        if (!op->bSpecialInited)
+            return;
+    }
+    if (v == Version::Two)
+        PlayV2(*this, op, dst, static_cast<const tagROMANCE_EFFECT2*>(record));
+    else
+        PlayV1(*this, op, dst, static_cast<const tagROMANCE_EFFECT1*>(record));
+}

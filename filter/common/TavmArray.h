@@ -315,3 +315,28 @@ private:
         return b;
     }
 };
+
+// Reads an array front to back along its block chain without moving its cursor, so
+// that threads which only read may share one array (GetAt moves the cursor).
+template <class T>
+class CTavmArrayReader {
+public:
+    explicit CTavmArrayReader(const CTavmArray<T>* array) : block_(array ? array->GetFirstBlock() : nullptr) {}
+
+    // The next element into value; false at the end.
+    bool Next(T& value)
+    {
+        while (block_ && index_ >= block_->nUsed) {
+            block_ = block_->pNext;
+            index_ = 0;
+        }
+        if (!block_)
+            return false;
+        value = block_->pData[index_++];
+        return true;
+    }
+
+private:
+    const CTavmArrayBlock<T>* block_;
+    uint32_t index_ = 0;
+};

@@ -134,7 +134,8 @@ HRESULT CTavmControl::SetOutputFormat(int frameRate, int width, int height, int 
 {
     // A request that cannot be kept whole changes nothing: a path cut short would
     // write the movie somewhere the user did not ask for.
-    if (frameRate <= 0 || !ValidFrameSize(width, height) || channels < 1 || !FitsTextField(path) ||
+    if (frameRate <= 0 || !ValidFrameSize(width, height) || channels < 1 || channels > kMaxChannels ||
+        !FitsTextField(path) ||
         !FitsTextField(preset))
         return E_INVALIDARG;
     format_.nFrameRate = frameRate;

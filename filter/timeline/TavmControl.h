@@ -94,5 +94,7 @@ private:
 
 // Largest frame side the filter accepts.
 constexpr int kMaxFrameSide = 8192;
+// Most sound channels the mixer can make.
+constexpr int kMaxChannels = 8;
 
 }  // namespace zolvex

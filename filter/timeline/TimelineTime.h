@@ -25,10 +25,13 @@ inline double ProjectLength(SceneList* scenes, SpanList* spans)
 {
     if (!scenes || !spans)
         return 0.0;
-    const int n = std::min(scenes->GetSize(), spans->GetSize());
+    CTavmArrayReader<SceneRecord*> sceneReader(scenes);
+    CTavmArrayReader<SceneSpan> spanReader(spans);
+    SceneRecord* scene = nullptr;
+    SceneSpan span{};
     double total = 0.0;
-    for (int k = 0; k < n; ++k)
-        total += SceneLength(spans->GetAt(uint32_t(k)));
+    while (sceneReader.Next(scene) && spanReader.Next(span))
+        total += SceneLength(span);
     return total;
 }
 

@@ -219,6 +219,9 @@ TEST(Control, OutputFormatKeepsItsTextsWholeOrRefusesThem)
     EXPECT_EQ(rig.control->SetOutputFormat(0, 352, 288, 1, 1150000, 86016, 224000, 2, 44100, 3, "movie.mpg", "VCD",
                                            4, 3),
               E_INVALIDARG);
+    EXPECT_EQ(rig.control->SetOutputFormat(25, 352, 288, 1, 1150000, 86016, 224000, 9, 44100, 3, "movie.mpg", "VCD",
+                                           4, 3),
+              E_INVALIDARG);
     EXPECT_TRUE(rig.log.empty()) << "a refused request changes nothing";
     EXPECT_EQ(std::string(rig.control->Format().szPath), path259);
     EXPECT_EQ(rig.control->Settings().nOutputWidth, 720);
