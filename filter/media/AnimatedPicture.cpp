@@ -1,0 +1,2 @@
+// (Placeholder.)
+#include "filter/media/AnimatedPicture.h"

@@ -1,0 +1,2 @@
+// (Placeholder.)
+#include "filter/timeline/TavmRenderer.h"
