@@ -4,7 +4,37 @@
 
 #include <cstring>
 
+#include "filter/common/CpuDispatch.h"
+
 namespace zolvex {
+namespace {
+
+typedef unsigned char uchar;
+
+// 3-byte pixels to the surface's 4-byte ones and back, a row at a time.
+ZOLVEX_ALWAYS_INLINE void ExpandRowLoop(const uchar* __restrict s, uchar* __restrict d, int w)
+{
+    for (int x = 0; x < w; ++x) {
+        d[4 * x] = s[3 * x];
+        d[4 * x + 1] = s[3 * x + 1];
+        d[4 * x + 2] = s[3 * x + 2];
+        d[4 * x + 3] = 255;
+    }
+}
+
+ZOLVEX_ALWAYS_INLINE void PackRowLoop(const uchar* __restrict s, uchar* __restrict d, int w)
+{
+    for (int x = 0; x < w; ++x) {
+        d[3 * x] = s[4 * x];
+        d[3 * x + 1] = s[4 * x + 1];
+        d[3 * x + 2] = s[4 * x + 2];
+    }
+}
+
+ZOLVEX_KERNEL_DISPATCH(ExpandRow, (const uchar* s, uchar* d, int w), (s, d, w), ExpandRowLoop(s, d, w))
+ZOLVEX_KERNEL_DISPATCH(PackRow, (const uchar* s, uchar* d, int w), (s, d, w), PackRowLoop(s, d, w))
+
+}  // namespace
 
 CompositionSurface::CompositionSurface() = default;
 
@@ -73,16 +103,8 @@ void CompositionSurface::LoadFrame(const unsigned char* frame)
     Flush();
     unsigned char* pixels = Pixels();
     const int stride = Stride();
-    for (int y = 0; y < height_; ++y) {
-        const unsigned char* s = frame + size_t(height_ - 1 - y) * size_t(width_) * 3;
-        unsigned char* d = pixels + size_t(y) * size_t(stride);
-        for (int x = 0; x < width_; ++x, s += 3, d += 4) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
-            d[3] = 255;
-        }
-    }
+    for (int y = 0; y < height_; ++y)
+        ExpandRow(frame + size_t(height_ - 1 - y) * size_t(width_) * 3, pixels + size_t(y) * size_t(stride), width_);
     MarkDirty();
 }
 
@@ -93,15 +115,8 @@ void CompositionSurface::StoreFrame(unsigned char* frame) const
     Flush();
     const unsigned char* pixels = Pixels();
     const int stride = Stride();
-    for (int y = 0; y < height_; ++y) {
-        const unsigned char* s = pixels + size_t(y) * size_t(stride);
-        unsigned char* d = frame + size_t(height_ - 1 - y) * size_t(width_) * 3;
-        for (int x = 0; x < width_; ++x, s += 4, d += 3) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
-        }
-    }
+    for (int y = 0; y < height_; ++y)
+        PackRow(pixels + size_t(y) * size_t(stride), frame + size_t(height_ - 1 - y) * size_t(width_) * 3, width_);
 }
 
 }  // namespace zolvex

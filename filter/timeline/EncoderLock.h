@@ -49,4 +49,12 @@ public:
     virtual void EncodeAudioBlock(const unsigned char* samples, int bytes, int channels, int sampleRate) = 0;
 };
 
+// The movie encoder's video input: width × height × 3 bytes, red-green-blue, top row
+// first. Called under the encoder lock.
+class IVideoEncoderSink {
+public:
+    virtual ~IVideoEncoderSink() = default;
+    virtual void EncodeVideoFrame(const unsigned char* rgb, int width, int height) = 0;
+};
+
 }  // namespace zolvex
