@@ -1,2 +1,55 @@
-// (Placeholder.)
+// A decoded multi-frame picture (an animated GIF, say): the picture an animated
+// picture object (StickerOp) carries in hImage, with its frame delays in pDelays.
 #pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/Export.h"
+
+struct StickerOp;
+
+namespace zolvex {
+
+class ZVF_API AnimatedPicture {
+public:
+    // Decodes every frame of the picture file, composed as a viewer shows them. Null
+    // when the file is missing, is not a picture or is too large to hold.
+    static AnimatedPicture* Load(const char* path);
+
+    AnimatedPicture(const AnimatedPicture&) = delete;
+    AnimatedPicture& operator=(const AnimatedPicture&) = delete;
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    int FrameCount() const { return int(delays_.size()); }
+    // Width × Height × 4 bytes, rows top to bottom, blue-green-red-alpha with straight
+    // alpha; null for an index outside 0..FrameCount() − 1.
+    const unsigned char* Frame(int index) const;
+    // One delay per frame in hundredths of a second (0 for pictures that carry none).
+    int32_t* Delays() { return delays_.data(); }
+
+    // Like any decoded multi-frame picture it has one frame selected for drawing,
+    // frame 0 at first; an index outside the frames is ignored.
+    void SelectFrame(int index);
+    int SelectedFrame() const { return selected_; }
+
+private:
+    AnimatedPicture() = default;
+
+    int width_ = 0, height_ = 0;
+    int selected_ = 0;
+    std::vector<unsigned char> pixels_;  // the frames one after another
+    std::vector<int32_t> delays_;
+};
+
+// What the studio does for an animated picture object it loads: decodes the picture
+// named by op.szPath and fills nFrameCount, nWidth, nHeight, nAlpha (255), pDelays
+// and hImage. False when the path is empty or the file is no picture; op's picture
+// fields are then left empty (hImage and pDelays null) and the object is to be
+// dropped. Any picture op held before is not freed.
+ZVF_API bool OpenStickerPicture(StickerOp& op);
+// Frees the picture of op and clears hImage and pDelays; harmless when it has none.
+ZVF_API void CloseStickerPicture(StickerOp& op);
+
+}  // namespace zolvex

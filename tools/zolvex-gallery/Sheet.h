@@ -25,5 +25,6 @@ bool OverlaySheet(const std::string& folder);
 bool TransitionSheet(const std::string& folder);
 bool TitleSheet(const std::string& folder);
 bool AnimationSheet(const std::string& folder);
+bool ScreenSheet(const std::string& folder);
 
 }  // namespace gallery

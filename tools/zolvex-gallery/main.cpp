@@ -11,6 +11,7 @@
 // transitions.png             every transition at five moments between two pictures
 // titles.png                  the animated titles at several moments
 // animation.png               ten frames of the sample animation effect
+// screen3d.png                the 25 shapes of the 3D screen
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -52,5 +53,6 @@ int main(int argc, char** argv)
     ok = gallery::TransitionSheet(folder) && ok;
     ok = gallery::TitleSheet(folder) && ok;
     ok = gallery::AnimationSheet(folder) && ok;
+    ok = gallery::ScreenSheet(folder) && ok;
     return ok ? 0 : 1;
 }
