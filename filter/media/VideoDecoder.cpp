@@ -1,6 +1,7 @@
 #include "filter/media/VideoDecoder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <utility>
 
@@ -20,7 +21,6 @@ namespace {
 bool ValidRate(AVRational r) { return r.num > 0 && r.den > 0; }
 
 // The destination frame wraps the caller's buffer; it is never freed through it.
-void KeepBuffer(void*, uint8_t*) {}
 
 // Damaged files carry any timestamps at all: sums saturate rather than overflow.
 int64_t Add(int64_t a, int64_t b)
@@ -363,18 +363,23 @@ bool VideoDecoder::Convert(unsigned char* dst, int width, int height, bool botto
     const int dstFormat = bottomUpBgr ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_RGB24;
     if (!SetUpScaler(cur_, width, height, dstFormat))
         return false;
-    const int stride = width * 3;
+    // libswscale's vector code writes a little past the end of each row, so it works
+    // into padded rows of its own, which are then copied out without the padding.
     av_frame_unref(dstFrame_);
-    dstFrame_->buf[0] = av_buffer_create(dst, size_t(stride) * height, KeepBuffer, nullptr, 0);
-    if (!dstFrame_->buf[0])
-        return false;
     dstFrame_->width = width;
     dstFrame_->height = height;
     dstFrame_->format = dstFormat;
-    // Bottom-up rows: start at the last row and step backwards.
-    dstFrame_->data[0] = bottomUpBgr ? dst + ptrdiff_t(height - 1) * stride : dst;
-    dstFrame_->linesize[0] = bottomUpBgr ? -stride : stride;
+    if (av_frame_get_buffer(dstFrame_, 64) < 0)
+        return false;
     const int r = sws_scale_frame(sws_, dstFrame_, cur_);
+    if (r >= 0) {
+        const size_t stride = size_t(width) * 3;
+        for (int y = 0; y < height; ++y) {
+            // Bottom-up rows: the picture's top row goes last.
+            unsigned char* to = dst + size_t(bottomUpBgr ? height - 1 - y : y) * stride;
+            std::memcpy(to, dstFrame_->data[0] + ptrdiff_t(y) * dstFrame_->linesize[0], stride);
+        }
+    }
     av_frame_unref(dstFrame_);
     return r >= 0;
 }

@@ -26,5 +26,6 @@ bool TransitionSheet(const std::string& folder);
 bool TitleSheet(const std::string& folder);
 bool AnimationSheet(const std::string& folder);
 bool ScreenSheet(const std::string& folder);
+bool DemoSheet(const std::string& folder);
 
 }  // namespace gallery

@@ -12,6 +12,7 @@
 // titles.png                  the animated titles at several moments
 // animation.png               ten frames of the sample animation effect
 // screen3d.png                the 25 shapes of the 3D screen
+// demo-timeline.png           frames of the demo project (media made with ffmpeg)
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -54,5 +55,6 @@ int main(int argc, char** argv)
     ok = gallery::TitleSheet(folder) && ok;
     ok = gallery::AnimationSheet(folder) && ok;
     ok = gallery::ScreenSheet(folder) && ok;
+    ok = gallery::DemoSheet(folder) && ok;
     return ok ? 0 : 1;
 }
