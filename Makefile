@@ -50,6 +50,8 @@ bench: build
 	$(BUILD)/bench/bench_animation $(BENCH_FLAGS)
 	$(BUILD)/bench/bench_text $(BENCH_FLAGS)
 	$(BUILD)/bench/bench_mixer
+	$(BUILD)/bench/bench_renderer
+	$(BUILD)/bench/bench_encoder
 
 gallery: build
 	$(BUILD)/tools/zolvex-gallery out/gallery

@@ -33,3 +33,4 @@
 #include "filter/media/TavmMediaReader.h"
 #include "filter/media/TavmDetReader.h"
 #include "filter/media/AnimatedPicture.h"
+#include "filter/encoder/TavmEncoder.h"

@@ -1,5 +1,7 @@
 #include "filter/media/VideoDecoder.h"
 
+#include "filter/media/SlicedScaler.h"
+
 #include <algorithm>
 #include <cstring>
 #include <cmath>
@@ -330,23 +332,9 @@ bool VideoDecoder::SetUpScaler(const AVFrame* src, int width, int height, int ds
         swsDstW_ == width && swsDstH_ == height && swsDstFormat_ == dstFormat)
         return true;
     sws_freeContext(sws_);
-    sws_ = sws_alloc_context();
+    sws_ = NewSlicedScaler(src->width, src->height, src->format, width, height, dstFormat);
     if (!sws_)
         return false;
-    av_opt_set_int(sws_, "srcw", src->width, 0);
-    av_opt_set_int(sws_, "srch", src->height, 0);
-    av_opt_set_int(sws_, "src_format", src->format, 0);
-    av_opt_set_int(sws_, "dstw", width, 0);
-    av_opt_set_int(sws_, "dsth", height, 0);
-    av_opt_set_int(sws_, "dst_format", dstFormat, 0);
-    av_opt_set_int(sws_, "sws_flags", SWS_BICUBIC, 0);
-    // Rows are converted in slices on every processor, as the ffmpeg command does.
-    av_opt_set_int(sws_, "threads", 0, 0);
-    if (sws_init_context(sws_, nullptr, nullptr) < 0) {
-        sws_freeContext(sws_);
-        sws_ = nullptr;
-        return false;
-    }
     swsSrcW_ = src->width;
     swsSrcH_ = src->height;
     swsSrcFormat_ = src->format;

@@ -40,7 +40,9 @@ struct ITavmControl : IUnknown {
     virtual HRESULT SetAnimationLibrary(CTavmArray<void*>* entries, CTavmArray<void*>* tags) = 0;
     virtual HRESULT SetScreenMasks(CTavmArray<void*>* masks, CTavmArray<tagSIZE>* sizes) = 0;
     virtual HRESULT SetPictureList(PictureList* pictures) = 0;
-    // 12. 0 = preview, 1 = encode to file (opens the movie file).
+    // 12. 0 = preview, 1 = encode to file (opens the movie file). The mode changes even
+    //     when the file cannot be opened, so the graph runs to its end as usual;
+    //     E_FAIL then says that no movie is being written.
     virtual HRESULT SetMode(int mode) = 0;
     // 13. Frame duration and animation frame rate from frames per second.
     virtual HRESULT SetFrameRate(double fps) = 0;
@@ -53,6 +55,9 @@ struct ITavmControl : IUnknown {
     virtual HRESULT GetProgress(float* percent) = 0;
     // 18. Closes the movie file after the last frame.
     virtual HRESULT FinishOutput() = 0;
+    // 19. Why the last movie could not be opened or written, NUL-terminated and cut
+    //     to `size` bytes; an empty text when nothing failed.
+    virtual HRESULT GetOutputError(char* text, int size) = 0;
 
 protected:
     ~ITavmControl() = default;

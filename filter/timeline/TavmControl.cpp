@@ -215,9 +215,10 @@ HRESULT CTavmControl::SetMode(int mode)
 {
     if (mode != kPreviewMode && mode != kEncodeMode)
         return E_INVALIDARG;
-    // A movie file that cannot be opened must not look like a movie being written.
-    if (mode == kEncodeMode && output_ && !output_->Open(format_))
-        return E_FAIL;
+    // A movie file that cannot be opened leaves the encoder inert; the graph still
+    // runs in encode mode so that the studio's save ends as always, and the failure
+    // is reported here and through GetOutputError.
+    const bool opened = !(mode == kEncodeMode && output_ && !output_->OpenMovie(format_));
     settings_.nMode = mode;
     if (video_)
         video_->SetMode(mode);
@@ -225,7 +226,7 @@ HRESULT CTavmControl::SetMode(int mode)
         audio_->SetMode(mode);
     if (pins_)
         pins_->SetMode(mode);
-    return S_OK;
+    return opened ? S_OK : E_FAIL;
 }
 
 HRESULT CTavmControl::SetFrameRate(double fps)
@@ -291,7 +292,20 @@ HRESULT CTavmControl::GetProgress(float* percent)
 HRESULT CTavmControl::FinishOutput()
 {
     if (output_)
-        output_->Finish();
+        output_->FinishMovie();
+    return S_OK;
+}
+
+HRESULT CTavmControl::GetOutputError(char* text, int size)
+{
+    if (!text)
+        return E_POINTER;
+    if (size < 1)
+        return E_INVALIDARG;
+    const std::string error = output_ ? output_->OutputError() : std::string();
+    const size_t n = std::min(error.size(), size_t(size - 1));
+    std::memcpy(text, error.data(), n);
+    text[n] = '\0';
     return S_OK;
 }
 

@@ -71,6 +71,7 @@ public:
     HRESULT SetPosition(int64_t position) override;
     HRESULT GetProgress(float* percent) override;
     HRESULT FinishOutput() override;
+    HRESULT GetOutputError(char* text, int size) override;
 
 protected:
     virtual ~CTavmControl();

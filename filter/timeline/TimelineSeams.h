@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "filter/timeline/RenderGate.h"
 #include "filter/timeline/TimelineRecords.h"
@@ -73,9 +74,11 @@ class IMovieOutput {
 public:
     virtual ~IMovieOutput() = default;
     // Opens the movie file, adds the video and audio streams and writes the header.
-    virtual bool Open(const OutputFormat& format) = 0;
+    virtual bool OpenMovie(const OutputFormat& format) = 0;
     // Closes both encoders, writes the trailer and closes the file.
-    virtual void Finish() = 0;
+    virtual void FinishMovie() = 0;
+    // Why the last movie could not be opened or written; empty when nothing failed.
+    virtual std::string OutputError() const = 0;
 };
 
 class IStreamPins {

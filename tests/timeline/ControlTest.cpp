@@ -45,12 +45,13 @@ struct FakeOutput : IMovieOutput {
     Log* log;
     bool opens = true;
     explicit FakeOutput(Log* l) : log(l) {}
-    bool Open(const OutputFormat& f) override
+    bool OpenMovie(const OutputFormat& f) override
     {
         log->push_back(std::string("output.open ") + f.szPath);
         return opens;
     }
-    void Finish() override { log->push_back("output.finish"); }
+    void FinishMovie() override { log->push_back("output.finish"); }
+    std::string OutputError() const override { return opens ? "" : "The movie file cannot be written."; }
 };
 
 struct FakePins : IStreamPins {
@@ -232,14 +233,25 @@ TEST(Control, EncodeModeOpensTheMovieAndFinishCloses)
     Rig rig;
     rig.control->SetOutputFormat(25, 720, 576, 2, 6000000, 86016, 224000, 2, 44100, 3, "/tmp/out.mpg", "DVD", 4, 3);
     rig.log.clear();
+    // A file that cannot be opened still lets the graph run in encode mode (the
+    // studio's save ends as usual) and says why.
     rig.output.opens = false;
     EXPECT_EQ(rig.control->SetMode(kEncodeMode), E_FAIL);
-    EXPECT_EQ(rig.control->Settings().nMode, kPreviewMode);
+    EXPECT_EQ(rig.control->Settings().nMode, kEncodeMode);
+    char text[12];
+    ASSERT_EQ(rig.control->GetOutputError(text, sizeof text), S_OK);
+    EXPECT_STREQ(text, "The movie f") << "cut to the buffer, terminated";
+    EXPECT_EQ(rig.control->GetOutputError(nullptr, 5), E_POINTER);
+    EXPECT_EQ(rig.control->GetOutputError(text, 0), E_INVALIDARG);
+    rig.control->SetMode(kPreviewMode);
     rig.output.opens = true;
     EXPECT_EQ(rig.control->SetMode(kEncodeMode), S_OK);
     EXPECT_EQ(rig.control->Settings().nMode, kEncodeMode);
+    ASSERT_EQ(rig.control->GetOutputError(text, sizeof text), S_OK);
+    EXPECT_STREQ(text, "");
     rig.control->FinishOutput();
-    EXPECT_EQ(rig.log, (Log{"output.open /tmp/out.mpg", "output.open /tmp/out.mpg", "video.mode 1", "audio.mode 1",
+    EXPECT_EQ(rig.log, (Log{"output.open /tmp/out.mpg", "video.mode 1", "audio.mode 1", "pins.mode 1", "video.mode 0",
+                            "audio.mode 0", "pins.mode 0", "output.open /tmp/out.mpg", "video.mode 1", "audio.mode 1",
                             "pins.mode 1", "output.finish"}));
 }
 

@@ -1,0 +1,23 @@
+// The studio's codec numbers and the FFmpeg codecs they stand for. The numbers are
+// stored in projects and passed by the Save Movie dialog, so they stay as they are;
+// this one table says what each means today. Internal to the library.
+#pragma once
+
+namespace zolvex {
+namespace encoder {
+
+struct CodecEntry {
+    int number;           // the studio's codec number
+    const char* codec;    // FFmpeg codec name (identifies the codec id)
+    const char* encoder;  // FFmpeg encoder name; nullptr: encoded outside FFmpeg
+};
+
+// The entry for a codec number, or nullptr when the number is unknown.
+const CodecEntry* FindCodec(int number);
+
+constexpr int kCodecMpeg1Video = 1;
+constexpr int kCodecMpeg2Video = 2;
+constexpr int kCodecAmrNb = 0x12000;
+
+}  // namespace encoder
+}  // namespace zolvex

@@ -1,0 +1,811 @@
+#include "filter/encoder/TavmEncoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include "filter/encoder/AmrNbEncoder.h"
+#include "filter/encoder/CodecTable.h"
+#include "filter/media/SlicedScaler.h"
+
+namespace zolvex {
+
+namespace {
+
+constexpr int kLambdaPerQuantiser = 118;  // FFmpeg's quantiser-to-lambda factor
+constexpr int kMaxSide = 8192;
+constexpr int kMaxAudioChannels = 8;
+
+// The disc presets: the rate limits and multiplexing constants of video CD, super
+// video CD and DVD. A negative value leaves that setting as it was.
+struct Preset {
+    const char* name;
+    const char* muxer;
+    int gop;
+    int64_t maxRate, minRate;
+    int bufferBits;
+    int packetSize;
+    int muxRate;
+    double preload;
+};
+
+const Preset kPresets[] = {
+    {"VCD_PAL", "vcd", 15, 1150000, 1150000, 327680, 2324, 1411200, 0.44},
+    {"VCD_NTSC", "vcd", 18, 1150000, 1150000, 327680, 2324, 1411200, 0.44},
+    {"SVCD_PAL", "svcd", 15, 2516000, 0, 1835008, 2324, -1, -1},
+    {"SVCD_NTSC", "svcd", 18, 2516000, 0, 1835008, 2324, -1, -1},
+    {"DVD_PAL", "dvd", 15, 9000000, 0, 1835008, 2048, 10080000, -1},
+    {"DVD_NTSC", "dvd", 18, 9000000, 0, 1835008, 2048, 10080000, -1},
+};
+
+const Preset* FindPreset(const char* name)
+{
+    if (!name)
+        return nullptr;
+    for (const Preset& p : kPresets)
+        if (std::strcmp(p.name, name) == 0)
+            return &p;
+    return nullptr;
+}
+
+std::string ErrorText(int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+// Today's motion estimation choices for the old method numbers (1 zero, 5 EPZS,
+// 6 X1); every other method is served by the diamond search.
+const char* MotionEstimationName(int method)
+{
+    switch (method) {
+    case 1: return "zero";
+    case 6: return "xone";
+    default: return "epzs";
+    }
+}
+
+bool SupportsRate(const AVCodec* codec, int rate)
+{
+    if (!codec->supported_samplerates)
+        return true;
+    for (const int* r = codec->supported_samplerates; *r; ++r)
+        if (*r == rate)
+            return true;
+    return false;
+}
+
+bool SupportsChannels(const AVCodec* codec, int channels)
+{
+    if (!codec->ch_layouts)
+        return true;
+    for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels; ++l)
+        if (l->nb_channels == channels)
+            return true;
+    return false;
+}
+
+AVSampleFormat PickSampleFormat(const AVCodec* codec)
+{
+    if (!codec->sample_fmts)
+        return AV_SAMPLE_FMT_S16;
+    for (const AVSampleFormat* f = codec->sample_fmts; *f != AV_SAMPLE_FMT_NONE; ++f)
+        if (*f == AV_SAMPLE_FMT_S16)
+            return *f;
+    return codec->sample_fmts[0];
+}
+
+}  // namespace
+
+struct CTavmEncoder::Stream {
+    bool video = false;
+    bool open = false;
+    AVStream* st = nullptr;
+    const AVCodec* codec = nullptr;
+    AVCodecContext* ctx = nullptr;
+    std::unique_ptr<encoder::AmrNbEncoder> amr;
+    AVPacket* packet = nullptr;
+    AVFrame* frame = nullptr;  // picture or sound in the codec's format
+    int64_t nextPts = 0;       // in the codec's time base
+    AVRational timeBase{1, 1};
+    // Video.
+    SwsContext* sws = nullptr;
+    int quality = -1;
+    AVFrame* input = nullptr;  // the caller's picture in padded rows
+    // Audio: blocks are converted to the codec's layout and gathered into whole frames.
+    SwrContext* swr = nullptr;
+    int swrChannels = 0, swrRate = 0;
+    AVAudioFifo* fifo = nullptr;
+    AVSampleFormat sampleFormat = AV_SAMPLE_FMT_S16;
+    int channels = 0, sampleRate = 0;
+    int frameSize = 0;  // 0: any block size (PCM)
+    std::vector<uint8_t> converted;
+};
+
+CTavmEncoder::CTavmEncoder() = default;
+
+CTavmEncoder::~CTavmEncoder()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    FinishLocked();
+}
+
+// ---- opening -------------------------------------------------------------------
+
+bool CTavmEncoder::FailOpen(const std::string& message)
+{
+    Abandon();
+    failed_ = true;
+    error_ = message;
+    return false;
+}
+
+void CTavmEncoder::Fail(const std::string& message)
+{
+    if (!failed_)
+        error_ = message;
+    failed_ = true;
+}
+
+void CTavmEncoder::FreeStream(Stream& s)
+{
+    avcodec_free_context(&s.ctx);
+    av_frame_free(&s.frame);
+    av_packet_free(&s.packet);
+    sws_freeContext(s.sws);
+    s.sws = nullptr;
+    swr_free(&s.swr);
+    if (s.fifo)
+        av_audio_fifo_free(s.fifo);
+    s.fifo = nullptr;
+    s.amr.reset();
+    s.converted = {};
+    av_frame_free(&s.input);
+    s.open = false;
+}
+
+void CTavmEncoder::Abandon()
+{
+    for (Stream* s : streams_) {
+        FreeStream(*s);
+        delete s;
+    }
+    streams_.clear();
+    if (format_) {
+        if (fileOpen_) {
+            avio_closep(&format_->pb);
+            // A file without its header is no movie; one with it keeps what was written.
+            if (!headerWritten_)
+                std::remove(szFileName_);
+        }
+        avformat_free_context(format_);
+        format_ = nullptr;
+    }
+    fileOpen_ = headerWritten_ = false;
+    videoIndex_ = audioIndex_ = -1;
+}
+
+bool CTavmEncoder::OpenOutput(const char* path)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    Abandon();
+    failed_ = false;
+    error_.clear();
+    if (!path || !*path || strnlen(path, sizeof szFileName_) >= sizeof szFileName_)
+        return FailOpen("The movie file name is empty or too long.");
+    std::strcpy(szFileName_, path);
+    const AVOutputFormat* guessed = av_guess_format(nullptr, szFileName_, nullptr);
+    if (!guessed)
+        return FailOpen(std::string("No movie format is known for the file name '") + szFileName_ + "'.");
+    if (avformat_alloc_output_context2(&format_, guessed, nullptr, szFileName_) < 0 || !format_)
+        return FailOpen("Out of memory opening the movie.");
+    return true;
+}
+
+// Disc players and authoring tools take only the disc's own program stream, so a
+// disc preset turns a plain MPEG program stream into the one its name promises.
+bool CTavmEncoder::SwitchToDiscMuxer(const char* preset)
+{
+    const Preset* p = FindPreset(preset);
+    if (!p || format_->nb_streams != 0 || std::strcmp(format_->oformat->name, "mpeg") != 0)
+        return true;
+    avformat_free_context(format_);
+    format_ = nullptr;
+    if (avformat_alloc_output_context2(&format_, nullptr, p->muxer, szFileName_) < 0 || !format_)
+        return FailOpen(std::string("The '") + p->muxer + "' movie format is not available.");
+    return true;
+}
+
+void CTavmEncoder::ApplyPreset(const char* preset)
+{
+    const Preset* p = FindPreset(preset);
+    if (!p)
+        return;
+    settings_.nGopSize = p->gop;
+    settings_.llRcMaxRate = p->maxRate;
+    settings_.llRcMinRate = p->minRate;
+    settings_.nRcBufferSize = p->bufferBits;
+    settings_.nPacketSize = p->packetSize;
+    if (p->muxRate >= 0)
+        settings_.nMuxRate = p->muxRate;
+    if (p->preload >= 0)
+        settings_.dPreload = p->preload;
+}
+
+int CTavmEncoder::AddVideoStream(int frameRate, int width, int height, int codec, int bitRate, int quality,
+                                 const char* preset, int aspectNumerator, int aspectDenominator)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!format_ || failed_)
+        return -1;
+    if (!SwitchToDiscMuxer(preset))
+        return -1;
+    const encoder::CodecEntry* entry = encoder::FindCodec(codec);
+    if (!entry || !entry->encoder)
+        return FailOpen("Video codec " + std::to_string(codec) + " is unknown."), -1;
+    const AVCodec* c = avcodec_find_encoder_by_name(entry->encoder);
+    if (!c || c->type != AVMEDIA_TYPE_VIDEO)
+        return FailOpen(std::string("No encoder is available for the video codec '") + entry->codec + "'."), -1;
+    if (frameRate < 1 || frameRate > 1000)
+        return FailOpen("The frame rate " + std::to_string(frameRate) + " is out of range."), -1;
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
+        return FailOpen("The frame size " + std::to_string(width) + " x " + std::to_string(height) +
+                        " is out of range."), -1;
+    if (bitRate < 0)
+        return FailOpen("The video bit rate is negative."), -1;
+
+    const AVPixelFormat pixelFormat = c->pix_fmts ? c->pix_fmts[0] : AV_PIX_FMT_YUV420P;
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pixelFormat);
+    if (desc && ((width & ((1 << desc->log2_chroma_w) - 1)) || (height & ((1 << desc->log2_chroma_h) - 1))))
+        return FailOpen(std::string("The ") + entry->codec + " codec needs an even frame width and height, not " +
+                        std::to_string(width) + " x " + std::to_string(height) + "."), -1;
+
+    auto s = std::make_unique<Stream>();
+    s->video = true;
+    s->codec = c;
+    s->quality = quality;
+    s->st = avformat_new_stream(format_, nullptr);
+    s->ctx = avcodec_alloc_context3(c);
+    s->packet = av_packet_alloc();
+    if (!s->st || !s->ctx || !s->packet) {
+        FreeStream(*s);
+        return FailOpen("Out of memory adding the video stream."), -1;
+    }
+    AVCodecContext* ctx = s->ctx;
+    const char* shortName = format_->oformat->name;
+    if (!std::strcmp(shortName, "mp4") || !std::strcmp(shortName, "mov") || !std::strcmp(shortName, "3gp"))
+        ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    ctx->codec_type = AVMEDIA_TYPE_VIDEO;
+    ctx->codec_id = c->id;
+    ctx->pix_fmt = pixelFormat;
+    ctx->width = width;
+    ctx->height = height;
+    ctx->bit_rate = bitRate;
+    if (quality != -1) {
+        ctx->flags |= AV_CODEC_FLAG_QSCALE;
+        ctx->global_quality = quality * kLambdaPerQuantiser;
+    }
+    // NTSC's 29.97 frames per second: MPEG-1 and MPEG-2 know it only as 30000/1001.
+    if (frameRate == 29 && (codec == encoder::kCodecMpeg1Video || codec == encoder::kCodecMpeg2Video))
+        ctx->time_base = AVRational{1001, 30000};
+    else
+        ctx->time_base = AVRational{1, frameRate};
+    ctx->framerate = av_inv_q(ctx->time_base);
+    if (aspectNumerator > 0 && aspectDenominator > 0)
+        ctx->sample_aspect_ratio =
+            av_d2q(double(aspectNumerator) / aspectDenominator * height / width, 255);
+    else
+        ctx->sample_aspect_ratio = AVRational{1, 1};
+
+    ApplyPreset(preset);
+    const EncoderSettings& e = settings_;
+    ctx->gop_size = e.nGopSize;
+    ctx->rc_max_rate = e.llRcMaxRate;
+    ctx->rc_min_rate = e.llRcMinRate;
+    ctx->rc_buffer_size = e.nRcBufferSize;
+    ctx->rc_initial_buffer_occupancy = e.nRcBufferSize * 3 / 4;
+    ctx->bit_rate_tolerance = e.nBitRateTolerance;
+    ctx->qmin = e.nQMin;
+    ctx->qmax = e.nQMax;
+    ctx->mb_lmin = e.nLMin;
+    ctx->mb_lmax = e.nLMax;
+    ctx->max_qdiff = e.nMaxQDiff;
+    ctx->qblur = e.fQBlur;
+    ctx->qcompress = e.fQCompress;
+    ctx->i_quant_factor = e.fIQuantFactor;
+    ctx->i_quant_offset = e.fIQuantOffset;
+    ctx->b_quant_factor = e.fBQuantFactor;
+    ctx->b_quant_offset = e.fBQuantOffset;
+    ctx->max_b_frames = e.nMaxBFrames;
+    ctx->workaround_bugs = e.nWorkaroundBugs;
+    // The rest are options of FFmpeg's own MPEG-family encoders; an encoder without
+    // them simply does not take them.
+    av_opt_set_int(ctx, "lmin", e.nLMin, AV_OPT_SEARCH_CHILDREN);
+    av_opt_set_int(ctx, "lmax", e.nLMax, AV_OPT_SEARCH_CHILDREN);
+    av_opt_set(ctx, "rc_eq", e.pszRcEquation, AV_OPT_SEARCH_CHILDREN);
+    av_opt_set_double(ctx, "qsquish", e.fRcSquish, AV_OPT_SEARCH_CHILDREN);
+    av_opt_set_double(ctx, "rc_buf_aggressivity", e.fBufferAggressivity, AV_OPT_SEARCH_CHILDREN);
+    av_opt_set_double(ctx, "rc_init_cplx", e.fInitialComplexity, AV_OPT_SEARCH_CHILDREN);
+    av_opt_set(ctx, "motion_est", MotionEstimationName(e.nMotionEstimation), AV_OPT_SEARCH_CHILDREN);
+    // MPEG-1 chooses macroblock modes by rate and distortion: with the simple choice
+    // some blocks' coefficients overflow where chroma motion does not follow luma.
+    if (codec == encoder::kCodecMpeg1Video)
+        ctx->mb_decision = FF_MB_DECISION_RD;
+    ctx->thread_count = 0;  // as many slices as the machine has cores
+
+    s->st->time_base = ctx->time_base;
+    s->st->avg_frame_rate = ctx->framerate;
+    s->st->sample_aspect_ratio = ctx->sample_aspect_ratio;
+    s->timeBase = ctx->time_base;
+    streams_.push_back(s.release());
+    return static_cast<int>(streams_.size()) - 1;
+}
+
+int CTavmEncoder::AddAudioStream(int codec, int bitRate, int channels, int sampleRate)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!format_ || failed_)
+        return -1;
+    const encoder::CodecEntry* entry = encoder::FindCodec(codec);
+    if (!entry)
+        return FailOpen("Audio codec " + std::to_string(codec) + " is unknown."), -1;
+    if (channels < 1 || channels > kMaxAudioChannels)
+        return FailOpen(std::to_string(channels) + " sound channels cannot be encoded."), -1;
+    if (sampleRate < 1000 || sampleRate > 192000)
+        return FailOpen("The sample rate " + std::to_string(sampleRate) + " Hz is out of range."), -1;
+    if (bitRate < 0)
+        return FailOpen("The audio bit rate is negative."), -1;
+
+    auto s = std::make_unique<Stream>();
+    s->packet = av_packet_alloc();
+    s->st = avformat_new_stream(format_, nullptr);
+    if (!s->packet || !s->st) {
+        FreeStream(*s);
+        return FailOpen("Out of memory adding the audio stream."), -1;
+    }
+    if (!entry->encoder) {
+        // AMR narrow band: always 8 kHz mono speech frames, whatever was asked for.
+        s->amr = std::make_unique<encoder::AmrNbEncoder>(bitRate);
+        s->sampleFormat = AV_SAMPLE_FMT_S16;
+        s->channels = 1;
+        s->sampleRate = encoder::AmrNbEncoder::kSampleRate;
+        s->frameSize = encoder::AmrNbEncoder::kFrameSamples;
+        AVCodecParameters* par = s->st->codecpar;
+        par->codec_type = AVMEDIA_TYPE_AUDIO;
+        par->codec_id = AV_CODEC_ID_AMR_NB;
+        par->sample_rate = s->sampleRate;
+        av_channel_layout_default(&par->ch_layout, 1);
+        par->frame_size = s->frameSize;
+        par->bit_rate = s->amr->BitRate();
+    } else {
+        const AVCodec* c = avcodec_find_encoder_by_name(entry->encoder);
+        if (!c || c->type != AVMEDIA_TYPE_AUDIO) {
+            FreeStream(*s);
+            return FailOpen(std::string("No encoder is available for the audio codec '") + entry->codec + "'."), -1;
+        }
+        if (!SupportsRate(c, sampleRate) || !SupportsChannels(c, channels)) {
+            FreeStream(*s);
+            return FailOpen(std::string("The ") + entry->codec + " codec cannot encode " + std::to_string(channels) +
+                            " channels at " + std::to_string(sampleRate) + " Hz."), -1;
+        }
+        s->codec = c;
+        s->ctx = avcodec_alloc_context3(c);
+        if (!s->ctx) {
+            FreeStream(*s);
+            return FailOpen("Out of memory adding the audio stream."), -1;
+        }
+        AVCodecContext* ctx = s->ctx;
+        ctx->codec_type = AVMEDIA_TYPE_AUDIO;
+        ctx->codec_id = c->id;
+        ctx->bit_rate = bitRate;
+        ctx->sample_rate = sampleRate;
+        av_channel_layout_default(&ctx->ch_layout, channels);
+        ctx->sample_fmt = PickSampleFormat(c);
+        ctx->time_base = AVRational{1, sampleRate};
+        s->sampleFormat = ctx->sample_fmt;
+        s->channels = channels;
+        s->sampleRate = sampleRate;
+    }
+    s->timeBase = AVRational{1, s->sampleRate};
+    s->st->time_base = s->timeBase;
+    streams_.push_back(s.release());
+    return static_cast<int>(streams_.size()) - 1;
+}
+
+bool CTavmEncoder::OpenStream(int index)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!format_ || failed_ || index < 0 || index >= static_cast<int>(streams_.size()))
+        return false;
+    Stream& s = *streams_[index];
+    if (s.open)
+        return true;
+    if (s.amr) {
+        if (!s.amr->IsOpen())
+            return FailOpen("The AMR speech encoder could not start.");
+    } else {
+        const int r = avcodec_open2(s.ctx, s.codec, nullptr);
+        if (r < 0)
+            return FailOpen(std::string("The ") + s.codec->name + " encoder refused the movie settings (" +
+                            ErrorText(r) + ").");
+        if (avcodec_parameters_from_context(s.st->codecpar, s.ctx) < 0)
+            return FailOpen("Out of memory opening the encoder.");
+        // What the encoder tells the multiplexer about its stream, such as the
+        // decoder buffer size that disc program streams announce.
+        for (int i = 0; i < s.ctx->nb_coded_side_data; ++i) {
+            const AVPacketSideData& side = s.ctx->coded_side_data[i];
+            uint8_t* data = av_stream_new_side_data(s.st, side.type, side.size);
+            if (!data)
+                return FailOpen("Out of memory opening the encoder.");
+            std::memcpy(data, side.data, side.size);
+        }
+    }
+    s.frame = av_frame_alloc();
+    if (!s.frame)
+        return FailOpen("Out of memory opening the encoder.");
+    if (s.video) {
+        s.input = av_frame_alloc();
+        if (!s.input)
+            return FailOpen("Out of memory opening the encoder.");
+        s.frame->format = s.ctx->pix_fmt;
+        s.frame->width = s.ctx->width;
+        s.frame->height = s.ctx->height;
+        if (av_frame_get_buffer(s.frame, 0) < 0)
+            return FailOpen("Out of memory opening the encoder.");
+    } else {
+        if (s.ctx && !(s.codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
+            s.frameSize = s.ctx->frame_size;
+        s.fifo = av_audio_fifo_alloc(s.sampleFormat, s.channels, std::max(s.frameSize, 4096));
+        if (!s.fifo)
+            return FailOpen("Out of memory opening the encoder.");
+    }
+    s.open = true;
+    return true;
+}
+
+bool CTavmEncoder::WriteHeader()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!format_ || failed_)
+        return false;
+    if (streams_.empty())
+        return FailOpen("The movie has no streams.");
+    for (Stream* s : streams_)
+        if (!s->open)
+            return FailOpen("A stream of the movie was not opened.");
+    // The multiplexer's settings are options of today's muxers; a muxer without one
+    // of them ignores it.
+    format_->packet_size = static_cast<unsigned>(std::max(settings_.nPacketSize, 0));
+    format_->max_delay = static_cast<int>(settings_.dMaxDelay * 1000000.0);
+    AVDictionary* options = nullptr;
+    if (settings_.nMuxRate > 0)
+        av_dict_set_int(&options, "muxrate", settings_.nMuxRate, 0);
+    av_dict_set_int(&options, "preload", static_cast<int64_t>(settings_.dPreload * 1000000.0), 0);
+    av_dump_format(format_, 0, szFileName_, 1);
+    if (!(format_->oformat->flags & AVFMT_NOFILE)) {
+        const int r = avio_open(&format_->pb, szFileName_, AVIO_FLAG_WRITE);
+        if (r < 0) {
+            av_dict_free(&options);
+            return FailOpen(std::string("The movie file '") + szFileName_ + "' cannot be written (" +
+                            ErrorText(r) + ").");
+        }
+        fileOpen_ = true;
+    }
+    const int r = avformat_write_header(format_, &options);
+    av_dict_free(&options);
+    if (r < 0 || IoError() < 0)
+        return FailOpen(std::string("The movie header could not be written (") + ErrorText(r < 0 ? r : IoError()) +
+                        ").");
+    headerWritten_ = true;
+    return true;
+}
+
+// ---- encoding ------------------------------------------------------------------
+
+// The file's write error (a full disk, say), 0 when there is none or no file.
+int CTavmEncoder::IoError() const { return format_ && format_->pb ? format_->pb->error : 0; }
+
+CTavmEncoder::Stream* CTavmEncoder::Usable(int index, bool video)
+{
+    if (failed_ || !headerWritten_ || index < 0 || index >= static_cast<int>(streams_.size()))
+        return nullptr;
+    Stream* s = streams_[index];
+    return s->open && s->video == video ? s : nullptr;
+}
+
+void CTavmEncoder::WritePacket(Stream& s, AVPacket* packet)
+{
+    packet->stream_index = s.st->index;
+    av_packet_rescale_ts(packet, s.timeBase, s.st->time_base);
+    const int r = av_interleaved_write_frame(format_, packet);
+    av_packet_unref(packet);
+    if (r < 0 || IoError() < 0)
+        Fail(std::string("Writing the movie failed (") + ErrorText(r < 0 ? r : IoError()) + ").");
+}
+
+// Hands one frame (nullptr: the end) to the encoder and writes every packet it
+// gives back. A frame the encoder rejects is skipped.
+void CTavmEncoder::SendFrame(Stream& s, const AVFrame* frame)
+{
+    if (avcodec_send_frame(s.ctx, frame) < 0)
+        return;
+    while (!failed_ && avcodec_receive_packet(s.ctx, s.packet) == 0)
+        WritePacket(s, s.packet);
+}
+
+void CTavmEncoder::EncodeVideoFrame(int index, const unsigned char* pixels, int pixelFormat, int width, int height)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Stream* s = Usable(index, true))
+        EncodeVideoLocked(*s, pixels, pixelFormat, width, height);
+}
+
+void CTavmEncoder::EncodeVideoLocked(Stream& s, const unsigned char* pixels, int pixelFormat, int width,
+                                     int height)
+{
+    if (!pixels || width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
+        return;
+    const AVPixelFormat source = pixelFormat == kEncodeBGR24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_RGB24;
+    AVFrame* in = s.input;
+    if (in->width != width || in->height != height || in->format != source || !s.sws) {
+        av_frame_unref(in);
+        in->width = width;
+        in->height = height;
+        in->format = source;
+        sws_freeContext(s.sws);
+        s.sws = nullptr;
+        if (av_frame_get_buffer(in, 64) < 0)
+            return;
+        s.sws = media::NewSlicedScaler(width, height, source, s.ctx->width, s.ctx->height, s.ctx->pix_fmt);
+        if (!s.sws)
+            return;
+    }
+    // libswscale reads a little beyond the last pixel of a row, so the caller's
+    // exact-size frame is copied into padded rows first.
+    if (av_frame_make_writable(in) < 0 || av_frame_make_writable(s.frame) < 0)
+        return;
+    const size_t stride = size_t(width) * 3;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(in->data[0] + ptrdiff_t(y) * in->linesize[0], pixels + y * stride, stride);
+    if (sws_scale_frame(s.sws, s.frame, in) < 0)
+        return;
+    s.frame->pts = s.nextPts++;
+    s.frame->quality = s.quality != -1 ? s.quality * kLambdaPerQuantiser : 0;
+    SendFrame(s, s.frame);
+}
+
+void CTavmEncoder::EncodeAudioBlock(int index, const unsigned char* samples, int bytes, int channels,
+                                    int sampleRate)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Stream* s = Usable(index, false))
+        EncodeAudioLocked(*s, samples, bytes, channels, sampleRate);
+}
+
+void CTavmEncoder::EncodeAudioLocked(Stream& s, const unsigned char* samples, int bytes, int channels,
+                                     int sampleRate)
+{
+    if (!samples || bytes <= 0 || channels < 1 || channels > kMaxAudioChannels || sampleRate < 1000 ||
+        sampleRate > 192000)
+        return;
+    const int frames = bytes / (2 * channels);
+    if (frames == 0)
+        return;
+    if (channels == s.channels && sampleRate == s.sampleRate && s.sampleFormat == AV_SAMPLE_FMT_S16) {
+        void* data[1] = {const_cast<unsigned char*>(samples)};
+        av_audio_fifo_write(s.fifo, data, frames);
+    } else {
+        // One resampler per input layout, kept across blocks so that rate conversion
+        // carries its filter state from one block to the next without clicks.
+        if (!s.swr || s.swrChannels != channels || s.swrRate != sampleRate) {
+            swr_free(&s.swr);
+            AVChannelLayout in, out;
+            av_channel_layout_default(&in, channels);
+            av_channel_layout_default(&out, s.channels);
+            if (swr_alloc_set_opts2(&s.swr, &out, s.sampleFormat, s.sampleRate, &in, AV_SAMPLE_FMT_S16,
+                                    sampleRate, 0, nullptr) < 0 ||
+                swr_init(s.swr) < 0) {
+                swr_free(&s.swr);
+                return;
+            }
+            s.swrChannels = channels;
+            s.swrRate = sampleRate;
+        }
+        const uint8_t* input[1] = {samples};
+        Resample(s, input, frames);
+    }
+    SendAudioFrames(s, false);
+}
+
+// Converts `frames` sample frames (none and no input: what the resampler still
+// holds) to the codec's layout and appends them to the FIFO.
+void CTavmEncoder::Resample(Stream& s, const uint8_t* const* input, int frames)
+{
+    const int capacity = swr_get_out_samples(s.swr, frames);
+    if (capacity <= 0)
+        return;
+    int lineSize = 0;
+    const int size = av_samples_get_buffer_size(&lineSize, s.channels, capacity, s.sampleFormat, 1);
+    if (size <= 0)
+        return;
+    s.converted.resize(size);
+    uint8_t* out[kMaxAudioChannels] = {};
+    const int planes = av_sample_fmt_is_planar(s.sampleFormat) ? s.channels : 1;
+    for (int p = 0; p < planes; ++p)
+        out[p] = s.converted.data() + size_t(p) * lineSize;
+    const int got = swr_convert(s.swr, out, capacity, const_cast<const uint8_t**>(input), frames);
+    if (got > 0)
+        av_audio_fifo_write(s.fifo, reinterpret_cast<void**>(out), got);
+}
+
+// Encodes whole frames from the FIFO; when flushing, the remainder too, padded with
+// silence to a whole frame.
+void CTavmEncoder::SendAudioFrames(Stream& s, bool flush)
+{
+    for (;;) {
+        if (failed_)
+            return;
+        const int held = av_audio_fifo_size(s.fifo);
+        const int size = s.frameSize > 0 ? s.frameSize : held;
+        if (held == 0 || (held < size && !flush))
+            return;
+        const int take = std::min(held, size);
+        if (s.amr) {
+            int16_t speech[encoder::AmrNbEncoder::kFrameSamples] = {};
+            void* planes[1] = {speech};
+            av_audio_fifo_read(s.fifo, planes, take);
+            unsigned char bytes[encoder::AmrNbEncoder::kMaxFrameBytes];
+            const int n = s.amr->Encode(speech, bytes);
+            if (n > 0 && av_new_packet(s.packet, n) == 0) {
+                std::memcpy(s.packet->data, bytes, n);
+                s.packet->pts = s.packet->dts = s.nextPts;
+                s.packet->duration = size;
+                s.packet->flags |= AV_PKT_FLAG_KEY;
+                WritePacket(s, s.packet);
+            }
+            s.nextPts += size;
+            continue;
+        }
+        AVFrame* f = s.frame;
+        if (f->nb_samples < size || !f->buf[0] || av_frame_make_writable(f) < 0) {
+            av_frame_unref(f);
+            f->format = s.sampleFormat;
+            f->nb_samples = size;
+            f->sample_rate = s.sampleRate;
+            if (av_channel_layout_copy(&f->ch_layout, &s.ctx->ch_layout) < 0 || av_frame_get_buffer(f, 0) < 0) {
+                Fail("Out of memory encoding sound.");
+                return;
+            }
+        }
+        f->nb_samples = size;
+        av_audio_fifo_read(s.fifo, reinterpret_cast<void**>(f->data), take);
+        if (take < size)
+            av_samples_set_silence(f->data, take, size - take, s.channels, s.sampleFormat);
+        f->pts = s.nextPts;
+        s.nextPts += size;
+        SendFrame(s, f);
+    }
+}
+
+// ---- closing -------------------------------------------------------------------
+
+void CTavmEncoder::CloseStream(int index)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (index < 0 || index >= static_cast<int>(streams_.size()))
+        return;
+    Stream& s = *streams_[index];
+    // What the resampler and the encoder still hold is the end of the movie.
+    if (Usable(index, s.video)) {
+        if (!s.video) {
+            if (s.swr)
+                Resample(s, nullptr, 0);
+            SendAudioFrames(s, true);
+        }
+        if (s.ctx && !failed_)
+            SendFrame(s, nullptr);
+    }
+    FreeStream(s);
+}
+
+void CTavmEncoder::Finish()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    FinishLocked();
+}
+
+void CTavmEncoder::FinishLocked()
+{
+    if (!format_)
+        return;
+    if (headerWritten_ && !failed_) {
+        const int r = av_write_trailer(format_);
+        if (r < 0 || IoError() < 0)
+            Fail(std::string("The end of the movie could not be written (") + ErrorText(r < 0 ? r : IoError()) + ").");
+    }
+    if (fileOpen_ && avio_closep(&format_->pb) < 0)
+        Fail("The movie file could not be closed.");
+    fileOpen_ = false;
+    headerWritten_ = false;
+    Abandon();
+}
+
+// ---- the control interface's view --------------------------------------------
+
+bool CTavmEncoder::OpenMovie(const OutputFormat& f)
+{
+    if (!OpenOutput(f.szPath))
+        return false;
+    const int video = AddVideoStream(f.nFrameRate, f.nWidth, f.nHeight, f.nVideoCodec, f.nVideoBitRate, f.nQuality,
+                                     f.szPreset, f.nAspectNumerator, f.nAspectDenominator);
+    if (video < 0)
+        return false;
+    const int audio = AddAudioStream(f.nAudioCodec, f.nAudioBitRate, f.nChannels, f.nSampleRate);
+    if (audio < 0 || !OpenStream(video) || !OpenStream(audio) || !WriteHeader())
+        return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    videoIndex_ = video;
+    audioIndex_ = audio;
+    return true;
+}
+
+void CTavmEncoder::FinishMovie()
+{
+    int video, audio;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        video = videoIndex_;
+        audio = audioIndex_;
+    }
+    CloseStream(video);
+    CloseStream(audio);
+    Finish();
+}
+
+std::string CTavmEncoder::OutputError() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return error_;
+}
+
+void CTavmEncoder::EncodeVideoFrame(const unsigned char* rgb, int width, int height)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Stream* s = Usable(videoIndex_, true))
+        EncodeVideoLocked(*s, rgb, kEncodeRGB24, width, height);
+}
+
+void CTavmEncoder::EncodeAudioBlock(const unsigned char* samples, int bytes, int channels, int sampleRate)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Stream* s = Usable(audioIndex_, false))
+        EncodeAudioLocked(*s, samples, bytes, channels, sampleRate);
+}
+
+std::string CTavmEncoder::ContainerName() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return format_ ? format_->oformat->name : "";
+}
+
+bool CTavmEncoder::IsWriting() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return headerWritten_ && !failed_;
+}
+
+}  // namespace zolvex

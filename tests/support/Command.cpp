@@ -1,0 +1,50 @@
+#include "tests/support/Command.h"
+
+#include <cstdio>
+#include <sys/wait.h>
+
+namespace zolvex {
+namespace testsupport {
+
+std::string Quote(const std::string& text)
+{
+    std::string out = "'";
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::vector<unsigned char> CaptureBytes(const std::string& command, int* status)
+{
+    std::vector<unsigned char> out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        if (status)
+            *status = -1;
+        return out;
+    }
+    unsigned char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.insert(out.end(), buffer, buffer + n);
+    const int raw = pclose(pipe);
+    if (status)
+        *status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return out;
+}
+
+std::string Capture(const std::string& command, int* status)
+{
+    const std::vector<unsigned char> bytes = CaptureBytes(command, status);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+bool HaveTool(const std::string& tool)
+{
+    int status = 0;
+    Capture("command -v " + Quote(tool) + " >/dev/null 2>&1", &status);
+    return status == 0;
+}
+
+}  // namespace testsupport
+}  // namespace zolvex

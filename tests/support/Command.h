@@ -1,0 +1,25 @@
+// Running the command-line tools the tests check files with (ffprobe, ffmpeg,
+// dvdauthor, vcdimager).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zolvex {
+namespace testsupport {
+
+// The text in single quotes for the shell.
+std::string Quote(const std::string& text);
+
+// Runs `command` with sh and returns its standard output; *status gets the exit
+// status (-1 when it could not run or ended by a signal).
+std::string Capture(const std::string& command, int* status = nullptr);
+
+// Runs `command` and returns its standard output as raw bytes.
+std::vector<unsigned char> CaptureBytes(const std::string& command, int* status = nullptr);
+
+// True when `tool` can be found on the PATH.
+bool HaveTool(const std::string& tool);
+
+}  // namespace testsupport
+}  // namespace zolvex
