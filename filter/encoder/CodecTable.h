@@ -19,5 +19,12 @@ constexpr int kCodecMpeg1Video = 1;
 constexpr int kCodecMpeg2Video = 2;
 constexpr int kCodecAmrNb = 0x12000;
 
+// NTSC's 29.97 frames per second, which the studio asks for as 29: MPEG-1 and MPEG-2
+// video know that rate only as 30000/1001, so those movies are timed at it.
+inline bool IsNtscMpegRate(int frameRate, int codec)
+{
+    return frameRate == 29 && (codec == kCodecMpeg1Video || codec == kCodecMpeg2Video);
+}
+
 }  // namespace encoder
 }  // namespace zolvex

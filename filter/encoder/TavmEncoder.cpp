@@ -299,8 +299,7 @@ int CTavmEncoder::AddVideoStream(int frameRate, int width, int height, int codec
         ctx->flags |= AV_CODEC_FLAG_QSCALE;
         ctx->global_quality = quality * kLambdaPerQuantiser;
     }
-    // NTSC's 29.97 frames per second: MPEG-1 and MPEG-2 know it only as 30000/1001.
-    if (frameRate == 29 && (codec == encoder::kCodecMpeg1Video || codec == encoder::kCodecMpeg2Video))
+    if (encoder::IsNtscMpegRate(frameRate, codec))
         ctx->time_base = AVRational{1001, 30000};
     else
         ctx->time_base = AVRational{1, frameRate};

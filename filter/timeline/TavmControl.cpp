@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "filter/encoder/CodecTable.h"
 #include "filter/timeline/TimelineTime.h"
 
 namespace zolvex {
@@ -153,7 +154,11 @@ HRESULT CTavmControl::SetOutputFormat(int frameRate, int width, int height, int 
     format_.nAspectNumerator = aspectNumerator;
     format_.nAspectDenominator = aspectDenominator;
 
-    settings_.llFrameDuration = kUnitsPerSecond / frameRate;
+    // The pictures are made at the rate the movie plays them, or the sound, made by
+    // the timeline's clock, would drift away from them (by 3 % at NTSC's 29.97).
+    settings_.llFrameDuration = encoder::IsNtscMpegRate(frameRate, videoCodec)
+                                    ? kUnitsPerSecond * 1001 / 30000
+                                    : kUnitsPerSecond / frameRate;
     if (pins_) {
         pins_->SetFrameDuration(settings_.llFrameDuration);
         pins_->SetAudioFormat(channels, 44100, 16);

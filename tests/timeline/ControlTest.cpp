@@ -196,6 +196,19 @@ TEST(Control, FrameRateSetsFrameDurationAndAnimationRateByMode)
     EXPECT_EQ(rig.control->Settings().llFrameDuration, 1000000);
 }
 
+// NTSC at "29": MPEG-1/2 movies play at 29.97, so the frames are made at that rate
+// (or the sound, made by the timeline's clock, drifts away); other codecs keep 29.
+TEST(Control, NtscMpegMoviesAreMadeAtTheirPlayingRate)
+{
+    Rig rig;
+    rig.control->SetOutputFormat(29, 720, 480, 2, 6000000, 86016, 224000, 2, 48000, -1, "a.mpg", "DVD_NTSC", 4, 3);
+    EXPECT_EQ(rig.control->Settings().llFrameDuration, 333666);
+    rig.control->SetOutputFormat(29, 352, 240, 1, 1150000, 86016, 224000, 2, 44100, -1, "a.mpg", "VCD_NTSC", 4, 3);
+    EXPECT_EQ(rig.control->Settings().llFrameDuration, 333666);
+    rig.control->SetOutputFormat(29, 640, 480, 13, 2000000, 86017, 128000, 2, 44100, -1, "a.avi", "", 4, 3);
+    EXPECT_EQ(rig.control->Settings().llFrameDuration, 344827);
+}
+
 TEST(Control, OutputFormatKeepsItsTextsWholeOrRefusesThem)
 {
     Rig rig;
