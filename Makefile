@@ -4,7 +4,7 @@
 #   make run           the main job (see below)
 #   make gallery       write PNG contact sheets of effects and transitions to out/gallery
 #   make regen-golden  rewrite the golden checksums under tests/ref on purpose
-#   make fuzz          build the ".arf" reader fuzzer with clang and run it for a minute
+#   make fuzz          build the ".arf" and project reader fuzzers with clang and run each for a minute
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD := build
@@ -78,6 +78,11 @@ fuzz:
 	$(FUZZ_BUILD)/arf_seeds $(FUZZ_BUILD)/seeds
 	$(FUZZ_BUILD)/arf_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=8192 -print_final_stats=1 \
 	  -artifact_prefix=$(FUZZ_BUILD)/crashes/ $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
+	rm -rf $(FUZZ_BUILD)/project-seeds
+	mkdir -p $(FUZZ_BUILD)/project-seeds $(FUZZ_BUILD)/project-corpus
+	$(FUZZ_BUILD)/project_seeds $(FUZZ_BUILD)/project-seeds
+	$(FUZZ_BUILD)/project_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=16384 -print_final_stats=1 \
+	  -artifact_prefix=$(FUZZ_BUILD)/crashes/ $(FUZZ_BUILD)/project-corpus $(FUZZ_BUILD)/project-seeds
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

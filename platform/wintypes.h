@@ -110,6 +110,19 @@ struct LOGFONTA {
 
 constexpr DWORD BI_RGB = 0;
 
+// A calendar time as Windows keeps file times for display: eight 16-bit fields.
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;      // 1–12
+    WORD wDayOfWeek;  // 0 = Sunday
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+
+static_assert(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME is 16 bytes");
 static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER is 40 bytes");
 static_assert(sizeof(LOGFONTA) == 60, "LOGFONTA is 60 bytes");
 static_assert(sizeof(tagSIZE) == 8, "SIZE is two LONGs");

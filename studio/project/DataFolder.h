@@ -1,0 +1,19 @@
+// Where the studio keeps its projects, libraries and database.
+#pragma once
+
+#include <string>
+
+namespace zolvex {
+namespace studio {
+
+// The data folder with a final "/", created when missing: ZOLVEX_DATA_DIR when set;
+// else the program's folder + "Data/" when that can be written; else
+// $XDG_DATA_HOME (or ~/.local/share) + "/zolvex-video-studio/Data/". Empty when no
+// such folder can be made.
+std::string DataFolder();
+
+// Makes the folder and any missing parents; true when it exists afterwards.
+bool MakeFolders(const std::string& path);
+
+}  // namespace studio
+}  // namespace zolvex

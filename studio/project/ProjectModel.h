@@ -1,0 +1,89 @@
+// The project as the studio's timeline keeps it: the header, the scenes as four
+// parallel lists (media item, thumbnail, scene record, span) with their marks, and
+// the timeline objects with their kinds and marks. The model owns every record; the
+// scene-record, span, object and kind lists are the ones handed to the filter.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "filter/timeline/TimelineSeams.h"
+#include "studio/project/ProjectRecords.h"
+
+namespace zolvex {
+namespace studio {
+
+// The undo history lives with timeline editing; the model only tells it when a
+// project replaces what it held.
+class IUndoHistory {
+public:
+    virtual ~IUndoHistory() = default;
+    // Forget every entry (the timeline is about to be cleared).
+    virtual void Clear() = 0;
+    // Start afresh after a load: an empty timeline and the loaded state.
+    virtual void StartAfresh() = 0;
+};
+
+class ProjectModel {
+public:
+    ProjectModel();
+    ~ProjectModel();
+    ProjectModel(const ProjectModel&) = delete;
+    ProjectModel& operator=(const ProjectModel&) = delete;
+
+    std::string name;  // empty until the project is first saved or created
+    ProjectHeader header;
+
+    // Scenes.
+    int SceneCount() const { return int(items_.size()); }
+    const MediaItem& Item(int i) const { return *items_[size_t(i)]; }
+    const MediaThumbnail& Thumbnail(int i) const { return thumbnails_[size_t(i)]; }
+    SceneRecord& Record(int i) { return *records_[size_t(i)]; }
+    const SceneRecord& Record(int i) const { return *records_[size_t(i)]; }
+    SceneSpan Span(int i) { return spans_.GetAt(uint32_t(i)); }
+    int32_t SceneMark(int i) const { return sceneMarks_[size_t(i)]; }
+    // False when out of memory; nothing is added then.
+    bool AppendScene(const MediaItem& item, MediaThumbnail thumbnail, const SceneRecord& record,
+                     const SceneSpan& span, int32_t mark);
+
+    // (The lists move their read cursor, so even reading them is not const.)
+    // Timeline objects. AppendObject takes ownership of the record (freed with the
+    // model, or at once when it cannot be added).
+    int ObjectCount() const { return objects_.GetSize(); }
+    int32_t Kind(int i) { return kinds_.GetAt(uint32_t(i)); }
+    void* Object(int i) { return objects_.GetAt(uint32_t(i)); }
+    int32_t ObjectMark(int i) const { return objectMarks_[size_t(i)]; }
+    bool AppendObject(int32_t kind, void* record, int32_t mark);
+
+    // Empties every list and frees every record.
+    void Clear();
+
+    // The lists the filter renders from (valid until the next change).
+    TimelineLists Lists();
+
+    // Sum of the scene spans' lengths, recomputed after each change.
+    double TotalLength() const { return totalLength_; }
+    void RecomputeLength();
+
+    double dMarkIn = 0.0, dMarkOut = 0.0;
+    bool bMarkInSet = false, bMarkOutSet = false;
+    bool bModified = false;
+    bool bBusy = false;
+    IUndoHistory* undo = nullptr;
+
+private:
+    std::vector<std::unique_ptr<MediaItem>> items_;
+    std::vector<MediaThumbnail> thumbnails_;
+    std::vector<std::unique_ptr<SceneRecord>> records_;
+    std::vector<int32_t> sceneMarks_;
+    SceneList recordList_;
+    SpanList spans_;
+    ObjectList objects_;
+    KindList kinds_;
+    std::vector<int32_t> objectMarks_;
+    double totalLength_ = 0.0;
+};
+
+}  // namespace studio
+}  // namespace zolvex
