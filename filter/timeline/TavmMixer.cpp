@@ -235,6 +235,14 @@ void AudioBlockLoop::StartStreaming(int64_t start)
     sampleTime_ = 0;
     blockDuration_ = int64_t(CTavmMixer::kBlockBytes) * kUnitsPerSecond / mixer_.Format().nAvgBytesPerSec;
     first_ = true;
+    if (lock_)
+        lock_->Join(EncoderLock::kAudio, start);
+}
+
+void AudioBlockLoop::Halt()
+{
+    if (lock_)
+        lock_->Leave(EncoderLock::kAudio);
 }
 
 void AudioBlockLoop::MarkDiscontinuity()
@@ -248,6 +256,8 @@ void AudioBlockLoop::Reposition(int64_t start)
     std::lock_guard<std::mutex> hold(mutex_);
     position_ = start;
     sampleTime_ = 0;
+    if (lock_)
+        lock_->Join(EncoderLock::kAudio, start);
 }
 
 void AudioBlockLoop::SetStop(int64_t stop)
@@ -305,6 +315,8 @@ AudioBlock AudioBlockLoop::NextBlock(unsigned char* buffer, int size)
         registeredSize_ = size;
     }
     if (position_ >= stop_) {
+        if (lock_)
+            lock_->Leave(EncoderLock::kAudio);
         block.bEndOfStream = true;
         return block;
     }
@@ -329,21 +341,21 @@ AudioBlock AudioBlockLoop::NextBlock(unsigned char* buffer, int size)
     }
     // The first, silent block goes into the movie too, so that the movie's sound
     // keeps its place against the pictures.
-    if (mixer_.Mode() == kEncodeMode && !aborted) {
-        const auto pause = std::chrono::milliseconds(kEncoderPauseMs);
-        std::this_thread::sleep_for(pause);
-        if (lock_)
-            lock_->Lock();
-        if (sink_)
+    // While an abort is raised the clock stands still.
+    const int64_t d = aborted ? 0 : int64_t(length) * kUnitsPerSecond / format.nAvgBytesPerSec;
+    if (mixer_.Mode() == kEncodeMode && !aborted && sink_) {
+        if (lock_) {
+            lock_->WaitTurn(EncoderLock::kAudio, position_, [this] { return mixer_.Gate().AbortRequested(); });
+            EncoderLock::Guard held(*lock_);
             sink_->EncodeAudioBlock(buffer, length, format.nChannels, CTavmMixer::kSampleRate);
+        } else {
+            sink_->EncodeAudioBlock(buffer, length, format.nChannels, CTavmMixer::kSampleRate);
+        }
         if (lock_)
-            lock_->Unlock();
-        std::this_thread::sleep_for(pause);
+            lock_->Advance(EncoderLock::kAudio, position_ + d);
     }
     first_ = false;
 
-    // While an abort is raised the clock stands still.
-    const int64_t d = aborted ? 0 : int64_t(length) * kUnitsPerSecond / format.nAvgBytesPerSec;
     block.nBytes = length;
     block.llStart = int64_t(double(sampleTime_) / rate_);
     block.llStop = block.llStart + int64_t(double(d) / rate_);

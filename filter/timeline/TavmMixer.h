@@ -104,6 +104,9 @@ public:
     // The streaming thread was created: sample time 0, position = start, and the
     // next block is the first (silent) one.
     void StartStreaming(int64_t start);
+    // Streaming stops or is flushed: the video stream must not wait for this one.
+    // Safe from any thread while NextBlock runs.
+    void Halt();
     // Running starts or the stream was repositioned: the next block says so.
     void MarkDiscontinuity();
     // A new start while streaming: sample time 0, position = start.
@@ -121,9 +124,6 @@ public:
     // Fills `buffer` (the stream's sample buffer of `size` bytes) with the next block.
     AudioBlock NextBlock(unsigned char* buffer, int size);
 
-    // Pause before and after each hand-over to the encoder, so that the video
-    // stream gets its turn.
-    static constexpr int kEncoderPauseMs = 3;
 
 private:
     CTavmMixer& mixer_;

@@ -462,6 +462,14 @@ void VideoFrameLoop::StartStreaming(int64_t start)
     sampleTime_ = 0;
     frameDuration_ = kPreviewPeriod;
     encodeCounter_ = 0;
+    if (lock_)
+        lock_->Join(EncoderLock::kVideo, start);
+}
+
+void VideoFrameLoop::Halt()
+{
+    if (lock_)
+        lock_->Leave(EncoderLock::kVideo);
 }
 
 void VideoFrameLoop::MarkDiscontinuity()
@@ -476,6 +484,8 @@ void VideoFrameLoop::Reposition(int64_t start)
     position_ = start;
     sampleTime_ = 0;
     discontinuity_ = true;
+    if (lock_)
+        lock_->Join(EncoderLock::kVideo, start);
 }
 
 void VideoFrameLoop::SetStop(int64_t stop)
@@ -529,16 +539,18 @@ void VideoFrameLoop::Encode(const unsigned char* buffer)
     fx.InitEffect(tagSIZE{W, H}, 1, 1, 0, 3);
     fx.flip(buffer, encodeCopy_.data());
     fx.SwapColor(encodeCopy_.data(), encodeCopy_.data(), 2);
-    sleep_(kEncoderPauseMs);
-    if (sink_) {
-        if (lock_) {
-            EncoderLock::Guard held(*lock_);
-            sink_->EncodeVideoFrame(encodeCopy_.data(), W, H);
-        } else {
-            sink_->EncodeVideoFrame(encodeCopy_.data(), W, H);
-        }
+    if (!sink_)
+        return;
+    if (!lock_) {
+        sink_->EncodeVideoFrame(encodeCopy_.data(), W, H);
+        return;
     }
-    sleep_(kEncoderPauseMs);
+    lock_->WaitTurn(EncoderLock::kVideo, position_, [this] { return renderer_.Gate().AbortRequested(); });
+    {
+        EncoderLock::Guard held(*lock_);
+        sink_->EncodeVideoFrame(encodeCopy_.data(), W, H);
+    }
+    lock_->Advance(EncoderLock::kVideo, position_ + frameDuration_);
 }
 
 VideoFrame VideoFrameLoop::NextFrame(unsigned char* buffer)
@@ -552,6 +564,8 @@ VideoFrame VideoFrameLoop::NextFrame(unsigned char* buffer)
         first_ = false;
     }
     if (position_ >= stop_) {
+        if (lock_)
+            lock_->Leave(EncoderLock::kVideo);
         out.bEndOfStream = true;
         return out;
     }

@@ -121,15 +121,19 @@ class ZVF_API VideoFrameLoop {
 public:
     explicit VideoFrameLoop(CTavmRenderer& renderer);
 
-    // The movie encoder and the lock it shares with the audio stream; without a sink,
-    // encode mode renders and paces only.
+    // The movie encoder and the lock it shares with the audio stream (which also keeps
+    // the two streams within a second of each other); without a sink, encode mode
+    // renders only.
     void SetEncoder(IVideoEncoderSink* sink, EncoderLock* lock);
-    // Waits of the encode mode and of preview pacing; tests record them instead.
+    // Waits of preview pacing; tests record them instead.
     void SetSleeper(std::function<void(int milliseconds)> sleep);
 
     // The streaming thread was created: sample time 0, position = start, the frame
     // duration back to 666,666, and the next frame is the first (black) one.
     void StartStreaming(int64_t start);
+    // Streaming stops or is flushed: the audio stream must not wait for this one.
+    // Safe from any thread while NextFrame runs.
+    void Halt();
     // Running starts or the stream was repositioned: the next frame says so.
     void MarkDiscontinuity();
     // A new start while streaming: sample time 0, position = start.
@@ -146,9 +150,6 @@ public:
     // Fills `buffer` (the stream's sample buffer, W × H × 3 bytes) with the next frame.
     VideoFrame NextFrame(unsigned char* buffer);
 
-    // Pause before and after each hand-over to the encoder, so that the audio stream
-    // gets its turn.
-    static constexpr int kEncoderPauseMs = 10;
     // Preview never runs faster than 15 frames per second.
     static constexpr int64_t kPreviewPeriod = 666666;
 

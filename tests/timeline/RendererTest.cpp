@@ -354,7 +354,7 @@ TEST(FrameLoop, EncodeModeRendersOneInThreeAtTwentyFiveFramesPerSecond)
     const Frame& px = sink.frames[40];
     EXPECT_TRUE(ColourNear(&px[(60 * 160 + 80) * 3 + 0] - 0, 50, 200, 80, 20)) << "read as (b, g, r) = (r, g, b)";
     EXPECT_FALSE(lock.IsHeld());
-    EXPECT_EQ(sleeps.size(), 150u) << "a pause before and after each hand-over";
+    EXPECT_TRUE(sleeps.empty()) << "encoding runs as fast as it can: no pauses";
 }
 
 TEST(FrameLoop, AProjectShorterThanOneSecondHasNoFrames)
