@@ -61,6 +61,15 @@ const Preset* FindPreset(const char* name)
     return nullptr;
 }
 
+// The studio's quality runs from 0 (best) to 255 (smallest file); the encoders'
+// quantiser from 2 to 31. Taken as a quantiser itself, every value above 31 would be
+// the coarsest, so all but the two best quality choices would look the same.
+int FixedQuantiser(int quality)
+{
+    const int q = std::clamp(quality, 0, 255);
+    return 2 + (q * 29 + 127) / 255;
+}
+
 std::string ErrorText(int code)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -297,7 +306,7 @@ int CTavmEncoder::AddVideoStream(int frameRate, int width, int height, int codec
     ctx->bit_rate = bitRate;
     if (quality != -1) {
         ctx->flags |= AV_CODEC_FLAG_QSCALE;
-        ctx->global_quality = quality * kLambdaPerQuantiser;
+        ctx->global_quality = FixedQuantiser(quality) * kLambdaPerQuantiser;
     }
     if (encoder::IsNtscMpegRate(frameRate, codec))
         ctx->time_base = AVRational{1001, 30000};
@@ -583,7 +592,7 @@ void CTavmEncoder::EncodeVideoLocked(Stream& s, const unsigned char* pixels, int
     if (sws_scale_frame(s.sws, s.frame, in) < 0)
         return;
     s.frame->pts = s.nextPts++;
-    s.frame->quality = s.quality != -1 ? s.quality * kLambdaPerQuantiser : 0;
+    s.frame->quality = s.quality != -1 ? FixedQuantiser(s.quality) * kLambdaPerQuantiser : 0;
     SendFrame(s, s.frame);
 }
 

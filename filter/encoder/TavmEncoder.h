@@ -66,7 +66,8 @@ public:
     // Picks the container from the file name (unknown extension: false).
     bool OpenOutput(const char* path);
     // Stream index, or −1. `quality` −1 works to the bit rate, otherwise a fixed
-    // quantiser. The aspect is the display aspect of the picture.
+    // quantiser from 0 (finest) to 255 (coarsest). The aspect is the display aspect
+    // of the picture.
     int AddVideoStream(int frameRate, int width, int height, int codec, int bitRate, int quality,
                        const char* preset, int aspectNumerator, int aspectDenominator);
     int AddAudioStream(int codec, int bitRate, int channels, int sampleRate);

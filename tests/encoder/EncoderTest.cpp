@@ -580,3 +580,24 @@ TEST_F(EncoderTest, AuthoringToolsAcceptTheDiscMovies)
         EXPECT_EQ(status, 0) << output;
     }
 }
+
+// The studio's quality numbers (0 finest … 255 coarsest) spread over the whole
+// quantiser range: each step down in quality makes a smaller file.
+TEST_F(EncoderTest, FixedQualitySpansTheQuantiserRange)
+{
+    off_t sizes[3] = {};
+    const int qualities[3] = {0, 127, 229};
+    for (int i = 0; i < 3; ++i) {
+        Movie m = {"quality" + std::to_string(i) + ".avi", 25, 320, 240, 13, 0, kMp3, 128000, 2, 44100, ""};
+        m.quality = qualities[i];
+        CTavmEncoder encoder;
+        ASSERT_TRUE(encoder.OpenMovie(Format(m))) << encoder.OutputError();
+        Feed(encoder, m, 25, 2);
+        encoder.FinishMovie();
+        struct stat st;
+        ASSERT_EQ(stat(PathOf(m).c_str(), &st), 0);
+        sizes[i] = st.st_size;
+    }
+    EXPECT_GT(sizes[0], sizes[1]);
+    EXPECT_GT(sizes[1], sizes[2]) << "quality choice 1 is not the same as choice 5";
+}
