@@ -34,3 +34,8 @@
 #include "filter/media/TavmDetReader.h"
 #include "filter/media/AnimatedPicture.h"
 #include "filter/encoder/TavmEncoder.h"
+#include "filter/timeline/TavmSource.h"
+#include "filter/timeline/GstTavmSource.h"
+#include "filter/timeline/TavmGraph.h"
+#include "filter/timeline/TavmRegistration.h"
+#include "platform/ClassRegistry.h"
