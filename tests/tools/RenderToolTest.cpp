@@ -1,0 +1,241 @@
+// zolvex-render end to end: a generated project of two clips (red with a 440 Hz
+// tone, then blue with 660 Hz) rendered to DVD, AVI and 3GP, each movie checked with
+// ffprobe and decoded: the right picture and the right tone at the right time.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <sstream>
+
+#include "filter/encoder/TavmEncoder.h"
+#include "studio/project/MediaItems.h"
+#include "studio/project/ProjectFile.h"
+#include "tests/support/Command.h"
+#include "tools/common/SyntheticMovie.h"
+
+using namespace zolvex;
+using namespace zolvex::studio;
+using testsupport::Capture;
+using testsupport::CaptureBytes;
+using testsupport::HaveTool;
+using testsupport::Quote;
+
+namespace {
+
+std::string g_dir, g_project;
+
+// A clip of one colour with one tone.
+bool MakeClip(const std::string& path, unsigned char r, unsigned char g, unsigned char b, double hz)
+{
+    OutputFormat f;
+    f.nFrameRate = 25;
+    f.nWidth = 320;
+    f.nHeight = 240;
+    f.nVideoCodec = 2;
+    f.nVideoBitRate = 2000000;
+    f.nAudioCodec = 0x15000;
+    f.nAudioBitRate = 192000;
+    f.nChannels = 2;
+    f.nSampleRate = 44100;
+    f.nQuality = -1;
+    std::snprintf(f.szPath, sizeof f.szPath, "%s", path.c_str());
+    CTavmEncoder encoder;
+    if (!encoder.OpenMovie(f))
+        return false;
+    std::vector<unsigned char> rgb(320 * 240 * 3);
+    for (size_t i = 0; i < rgb.size(); i += 3) {
+        rgb[i] = r;
+        rgb[i + 1] = g;
+        rgb[i + 2] = b;
+    }
+    for (int i = 0; i < 100; ++i) {
+        encoder.EncodeVideoFrame(rgb.data(), 320, 240);
+        const std::vector<int16_t> pcm = testpic::MakeSine(int64_t(i) * 1764, 1764, 2, 44100, hz);
+        encoder.EncodeAudioBlock(reinterpret_cast<const unsigned char*>(pcm.data()), int(pcm.size() * 2), 2, 44100);
+    }
+    encoder.FinishMovie();
+    return encoder.OutputError().empty();
+}
+
+void AddClip(ProjectModel& model, const std::string& path)
+{
+    MediaItem item;
+    MediaThumbnail thumb;
+    ASSERT_TRUE(CreateMediaItem(path.c_str(), item, thumb));
+    SceneRecord r{};
+    std::snprintf(r.szPath, sizeof r.szPath, "%s", path.c_str());
+    r.nSourceWidth = item.nWidth;
+    r.nSourceHeight = item.nHeight;
+    r.nMediaType = MEDIA_TYPE_VIDEO;
+    r.dDuration = item.dDuration;
+    r.dInPoint = 0.0;
+    r.dOutPoint = 3.0;
+    ASSERT_TRUE(model.AppendScene(item, thumb, r, SceneSpan{0.0, 3.0}, 1));
+}
+
+int Render(const std::string& args, std::string* output = nullptr)
+{
+    int status = -1;
+    const std::string text = Capture(std::string(ZOLVEX_RENDER) + " " + args + " 2>&1", &status);
+    if (output)
+        *output = text;
+    return status;
+}
+
+std::map<std::string, std::string> Probe(const std::string& path, const std::string& stream, const std::string& what)
+{
+    std::istringstream lines(Capture("ffprobe -v error -select_streams " + stream + " -show_entries " + what +
+                                     " -of default=nw=1 " + Quote(path)));
+    std::map<std::string, std::string> values;
+    for (std::string line; std::getline(lines, line);) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos && !values.count(line.substr(0, eq)))
+            values[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return values;
+}
+
+// The mean colour of the picture shown at `seconds`.
+std::vector<int> ColourAt(const std::string& path, double seconds)
+{
+    const std::vector<unsigned char> px =
+        CaptureBytes("ffmpeg -nostdin -v error -ss " + std::to_string(seconds) + " -i " + Quote(path) +
+                     " -frames:v 1 -vf scale=16:12 -pix_fmt rgb24 -f rawvideo -");
+    std::vector<int> mean(3, -1);
+    if (px.size() != 16 * 12 * 3)
+        return mean;
+    long sum[3] = {0, 0, 0};
+    for (size_t i = 0; i < px.size(); ++i)
+        sum[i % 3] += px[i];
+    for (int c = 0; c < 3; ++c)
+        mean[c] = int(sum[c] / (16 * 12));
+    return mean;
+}
+
+// The tone's frequency around `seconds`, from zero crossings of half a second.
+double ToneAt(const std::string& path, double seconds)
+{
+    const std::vector<unsigned char> raw = CaptureBytes("ffmpeg -nostdin -v error -ss " + std::to_string(seconds) +
+                                                        " -t 0.5 -i " + Quote(path) +
+                                                        " -map 0:a:0 -ac 1 -ar 16000 -f s16le -");
+    const size_t n = raw.size() / 2;
+    if (n < 4000)
+        return 0;
+    int crossings = 0;
+    int16_t last = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const int16_t v = int16_t(raw[2 * i] | raw[2 * i + 1] << 8);
+        if ((v >= 0) != (last >= 0) && i > 0)
+            ++crossings;
+        last = v;
+    }
+    return crossings / 2.0 / (double(n) / 16000.0);
+}
+
+class RenderToolTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        char dir[] = "/tmp/zolvex-render-XXXXXX";
+        if (!HaveTool("ffprobe") || !mkdtemp(dir))
+            return;
+        g_dir = dir;
+        const std::string data = g_dir + "/Data/";
+        setenv("ZOLVEX_DATA_DIR", data.c_str(), 1);
+        const std::string red = g_dir + "/red.mpg", blue = g_dir + "/blue.mpg";
+        ASSERT_TRUE(MakeClip(red, 230, 20, 20, 440.0));
+        ASSERT_TRUE(MakeClip(blue, 20, 20, 230, 660.0));
+        ProjectModel model;
+        model.name = "Tones";
+        model.header = ProjectHeader{720, 576, 4, 3};
+        AddClip(model, red);
+        AddClip(model, blue);
+        ProjectStore store(model);
+        ASSERT_EQ(store.SaveProject(1.0f, 1.0f), 1);
+        g_project = data + "Tones/Tones.mpf";
+    }
+    static void TearDownTestSuite()
+    {
+        if (!g_dir.empty())
+            Capture("rm -rf " + Quote(g_dir));
+    }
+    void SetUp() override
+    {
+        if (g_dir.empty())
+            GTEST_SKIP() << "ffprobe is missing (scripts/install-deps)";
+    }
+};
+
+}  // namespace
+
+TEST_F(RenderToolTest, RendersTheTimelineIntoEachKindOfMovie)
+{
+    struct Kind {
+        const char* format;
+        const char* file;
+        const char* video;
+        const char* audio;
+        const char* width;
+        const char* height;
+    };
+    const Kind kinds[] = {
+        {"DVD_PAL", "movie.mpg", "mpeg2video", "ac3", "720", "576"},
+        {"AVI", "movie.avi", "mpeg4", "mp3", nullptr, nullptr},
+        {"3GP", "movie.3gp", "h263", "amr_nb", "176", "144"},
+    };
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.format);
+        const std::string out = g_dir + "/" + k.file;
+        std::string text;
+        ASSERT_EQ(Render(Quote(g_project) + " -o " + Quote(out) + " --format " + k.format, &text), 0) << text;
+        EXPECT_NE(text.find("Wrote"), std::string::npos) << text;
+        auto v = Probe(out, "v:0", "stream=codec_name,width,height");
+        EXPECT_EQ(v["codec_name"], k.video);
+        if (k.width) {
+            EXPECT_EQ(v["width"], k.width);
+            EXPECT_EQ(v["height"], k.height);
+        }
+        EXPECT_EQ(Probe(out, "a:0", "stream=codec_name")["codec_name"], k.audio);
+        const double duration = std::atof(Probe(out, "v:0", "format=duration")["duration"].c_str());
+        EXPECT_NEAR(duration, 6.0, 0.25);
+
+        const std::vector<int> first = ColourAt(out, 1.0), second = ColourAt(out, 4.5);
+        EXPECT_GT(first[0], 150) << "red at 1 s";
+        EXPECT_LT(first[2], 90);
+        EXPECT_GT(second[2], 150) << "blue at 4.5 s";
+        EXPECT_LT(second[0], 90);
+        EXPECT_NEAR(ToneAt(out, 1.0), 440.0, 30.0);
+        EXPECT_NEAR(ToneAt(out, 4.5), 660.0, 40.0);
+    }
+}
+
+TEST_F(RenderToolTest, RefusesWhatItCannotWriteAndLeavesNothingBehind)
+{
+    const std::string out = g_dir + "/refused.mpg";
+    std::string text;
+    EXPECT_NE(Render(Quote(g_dir + "/Data/None/None.mpf") + " -o " + Quote(out), &text), 0);
+    EXPECT_NE(text.find("no project file"), std::string::npos) << text;
+
+    // A damaged project file.
+    const std::string damaged = g_dir + "/Data/Broken/Broken.mpf";
+    mkdir((g_dir + "/Data/Broken").c_str(), 0755);
+    Capture("head -c 40 " + Quote(g_project) + " > " + Quote(damaged));
+    EXPECT_NE(Render(Quote(damaged) + " -o " + Quote(out), &text), 0);
+    EXPECT_NE(text.find("damaged"), std::string::npos) << text;
+
+    EXPECT_NE(Render(Quote(g_project) + " -o " + Quote(g_dir + "/no/such/folder/x.mpg"), &text), 0);
+    EXPECT_NE(Render(Quote(g_project) + " -o " + Quote(g_dir + "/x.avi") + " --format DVD_PAL", &text), 0);
+    EXPECT_NE(Render(Quote(g_project) + " -o " + Quote(out) + " --format BETAMAX", &text), 0);
+    EXPECT_NE(Render(Quote(g_project) + " -o " + Quote(out) + " --size 301x200", &text), 0) << "an odd size for MPEG-2";
+
+    // An existing file stays untouched unless --overwrite.
+    Capture("echo keep > " + Quote(out));
+    EXPECT_NE(Render(Quote(g_project) + " -o " + Quote(out), &text), 0);
+    EXPECT_EQ(Capture("cat " + Quote(out)), "keep\n");
+    EXPECT_EQ(Capture("ls -A " + Quote(g_dir) + " | grep -c zolvex-render"), "0\n") << "no partial files";
+}
