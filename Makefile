@@ -1,7 +1,8 @@
 # Zolvex Video Studio — top-level commands.
 #   make test          install what is missing, build, run every test (plain and sanitized)
 #   make bench         build and run the benchmarks
-#   make run           the main job (see below)
+#   make run           make the demo project and render it into a DVD movie (out/Demo.mpg)
+#   make bench-render  render the demo beside two ffmpeg anchors and report frames per second
 #   make gallery       write PNG contact sheets of effects and transitions to out/gallery
 #   make regen-golden  rewrite the golden checksums under tests/ref on purpose
 #   make fuzz          build the ".arf" and project reader fuzzers with clang and run each for a minute
@@ -11,7 +12,7 @@ BUILD := build
 ASAN_BUILD := build-asan
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-plain test-asan bench run gallery regen-golden clean
+.PHONY: all deps build build-asan test test-plain test-asan bench bench-render run gallery regen-golden clean
 
 all: build
 
@@ -56,9 +57,22 @@ bench: build
 gallery: build
 	$(BUILD)/tools/zolvex-gallery out/gallery
 
-run: gallery
-	@echo "make run: the headless renderer (zolvex-render) does not exist yet;"
-	@echo "until it does, this writes the contact sheets of effects and transitions to out/gallery."
+# The main job: make the demo project from generated media, then render it into a
+# DVD movie with the headless renderer. Needs neither a display nor a sound card.
+DEMO := out/demo
+MOVIE := out/Demo.mpg
+
+run: build
+	$(BUILD)/tools/zolvex-demo $(DEMO)
+	$(BUILD)/tools/zolvex-render/zolvex-render $(DEMO)/Data/Demo/Demo.mpf -o $(MOVIE) --format DVD_PAL --overwrite
+	@echo "Movie: $(abspath $(MOVIE)), $$(stat -c %s $(MOVIE)) bytes, \
+	$$(ffprobe -v error -show_entries format=duration -of default=nw=1:nk=1 $(MOVIE)) s"
+
+# The demo rendered to DVD beside two anchors measured in the same run: the ffmpeg
+# command re-encoding the demo's clips with a crossfade and a title (a peer doing
+# similar work) and the ffmpeg command encoding raw frames with the same settings.
+bench-render: build
+	scripts/bench-render $(BUILD) $(DEMO)
 
 regen-golden: build
 	ZOLVEX_UPDATE_REFS=1 ctest --test-dir $(BUILD) --output-on-failure
