@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <thread>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -120,6 +123,24 @@ AVSampleFormat PickSampleFormat(const AVCodec* codec)
 
 }  // namespace
 
+// Video is compressed on a thread of its own, so that the stream's thread renders the
+// next frame while this one is being encoded. The caller copies each frame into a
+// free slot and queues it; the worker converts and compresses it and leaves the
+// packets for the caller, who multiplexes them under the encoder's lock on its next
+// call. The worker never takes that lock, so stopping it can never wait on it.
+struct CTavmEncoder::VideoWorker {
+    static constexpr int kSlots = 3;  // one being encoded, two waiting
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<AVFrame*> queued;
+    std::vector<AVFrame*> free;
+    std::vector<AVPacket*> done;
+    bool stop = false;
+    AVFrame* slots[kSlots] = {};
+    std::thread thread;
+};
+
 struct CTavmEncoder::Stream {
     bool video = false;
     bool open = false;
@@ -134,7 +155,7 @@ struct CTavmEncoder::Stream {
     // Video.
     SwsContext* sws = nullptr;
     int quality = -1;
-    AVFrame* input = nullptr;  // the caller's picture in padded rows
+    std::unique_ptr<VideoWorker> worker;  // from the first frame to the stream's close
     // Audio: blocks are converted to the codec's layout and gathered into whole frames.
     SwrContext* swr = nullptr;
     int swrChannels = 0, swrRate = 0;
@@ -172,6 +193,7 @@ void CTavmEncoder::Fail(const std::string& message)
 
 void CTavmEncoder::FreeStream(Stream& s)
 {
+    StopVideoWorker(s, false);
     avcodec_free_context(&s.ctx);
     av_frame_free(&s.frame);
     av_packet_free(&s.packet);
@@ -183,7 +205,6 @@ void CTavmEncoder::FreeStream(Stream& s)
     s.fifo = nullptr;
     s.amr.reset();
     s.converted = {};
-    av_frame_free(&s.input);
     s.open = false;
 }
 
@@ -466,9 +487,13 @@ bool CTavmEncoder::OpenStream(int index)
     if (!s.frame)
         return FailOpen("Out of memory opening the encoder.");
     if (s.video) {
-        s.input = av_frame_alloc();
-        if (!s.input)
-            return FailOpen("Out of memory opening the encoder.");
+        s.worker = std::make_unique<VideoWorker>();
+        for (AVFrame*& slot : s.worker->slots) {
+            slot = av_frame_alloc();
+            if (!slot)
+                return FailOpen("Out of memory opening the encoder.");
+            s.worker->free.push_back(slot);
+        }
         s.frame->format = s.ctx->pix_fmt;
         s.frame->width = s.ctx->width;
         s.frame->height = s.ctx->height;
@@ -565,35 +590,142 @@ void CTavmEncoder::EncodeVideoFrame(int index, const unsigned char* pixels, int 
 void CTavmEncoder::EncodeVideoLocked(Stream& s, const unsigned char* pixels, int pixelFormat, int width,
                                      int height)
 {
-    if (!pixels || width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
+    if (!pixels || width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || !s.worker)
         return;
+    VideoWorker& w = *s.worker;
+    if (!w.thread.joinable())
+        w.thread = std::thread([this, &s] { RunVideoWorker(s); });
+
+    // A free slot: waiting here holds the stream's thread to the encoder's pace.
+    AVFrame* in;
+    {
+        std::unique_lock<std::mutex> lock(w.mutex);
+        w.changed.wait(lock, [&] { return !w.free.empty(); });
+        in = w.free.back();
+        w.free.pop_back();
+    }
     const AVPixelFormat source = pixelFormat == kEncodeBGR24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_RGB24;
-    AVFrame* in = s.input;
-    if (in->width != width || in->height != height || in->format != source || !s.sws) {
+    bool ready = true;
+    if (in->width != width || in->height != height || in->format != source || !in->data[0]) {
         av_frame_unref(in);
         in->width = width;
         in->height = height;
         in->format = source;
-        sws_freeContext(s.sws);
-        s.sws = nullptr;
-        if (av_frame_get_buffer(in, 64) < 0)
-            return;
-        s.sws = media::NewSlicedScaler(width, height, source, s.ctx->width, s.ctx->height, s.ctx->pix_fmt);
-        if (!s.sws)
-            return;
+        ready = av_frame_get_buffer(in, 64) >= 0;
     }
-    // libswscale reads a little beyond the last pixel of a row, so the caller's
-    // exact-size frame is copied into padded rows first.
-    if (av_frame_make_writable(in) < 0 || av_frame_make_writable(s.frame) < 0)
+    if (ready) {
+        // libswscale reads a little beyond the last pixel of a row, so the caller's
+        // exact-size frame is copied into padded rows.
+        const size_t stride = size_t(width) * 3;
+        for (int y = 0; y < height; ++y)
+            std::memcpy(in->data[0] + ptrdiff_t(y) * in->linesize[0], pixels + y * stride, stride);
+        in->pts = s.nextPts++;
+        in->quality = s.quality != -1 ? FixedQuantiser(s.quality) * kLambdaPerQuantiser : 0;
+    }
+    std::vector<AVPacket*> packets;
+    {
+        std::lock_guard<std::mutex> lock(w.mutex);
+        if (ready)
+            w.queued.push_back(in);
+        else
+            w.free.push_back(in);
+        packets.swap(w.done);
+    }
+    w.changed.notify_all();
+    WritePackets(s, packets);
+}
+
+void CTavmEncoder::WritePackets(Stream& s, std::vector<AVPacket*>& packets)
+{
+    for (AVPacket*& packet : packets) {
+        if (!failed_)
+            WritePacket(s, packet);
+        av_packet_free(&packet);
+    }
+    packets.clear();
+}
+
+// The worker: converts each queued picture to the codec's pixel format and
+// compresses it, in the order the frames came.
+void CTavmEncoder::RunVideoWorker(Stream& s)
+{
+    VideoWorker& w = *s.worker;
+    SwsContext* sws = nullptr;
+    int swsWidth = 0, swsHeight = 0, swsFormat = -1;
+    for (;;) {
+        AVFrame* in;
+        {
+            std::unique_lock<std::mutex> lock(w.mutex);
+            w.changed.wait(lock, [&] { return w.stop || !w.queued.empty(); });
+            if (w.queued.empty())
+                break;
+            in = w.queued.front();
+        }
+        std::vector<AVPacket*> packets;
+        if (!sws || swsWidth != in->width || swsHeight != in->height || swsFormat != in->format) {
+            sws_freeContext(sws);
+            sws = media::NewSlicedScaler(in->width, in->height, in->format, s.ctx->width, s.ctx->height,
+                                         s.ctx->pix_fmt);
+            swsWidth = in->width;
+            swsHeight = in->height;
+            swsFormat = in->format;
+        }
+        if (sws && av_frame_make_writable(s.frame) >= 0 && sws_scale_frame(sws, s.frame, in) >= 0) {
+            s.frame->pts = in->pts;
+            s.frame->quality = in->quality;
+            if (avcodec_send_frame(s.ctx, s.frame) >= 0)
+                ReceivePackets(s, packets);
+        }
+        {
+            std::lock_guard<std::mutex> lock(w.mutex);
+            w.queued.pop_front();
+            w.free.push_back(in);
+            w.done.insert(w.done.end(), packets.begin(), packets.end());
+        }
+        w.changed.notify_all();
+    }
+    sws_freeContext(sws);
+}
+
+void CTavmEncoder::ReceivePackets(Stream& s, std::vector<AVPacket*>& packets)
+{
+    while (avcodec_receive_packet(s.ctx, s.packet) == 0) {
+        AVPacket* copy = av_packet_alloc();
+        if (!copy) {
+            av_packet_unref(s.packet);
+            break;
+        }
+        av_packet_move_ref(copy, s.packet);
+        packets.push_back(copy);
+    }
+}
+
+// Lets the worker finish what is queued and ends it; the packets it made are
+// written when `write` says so (and nothing has failed), else dropped.
+void CTavmEncoder::StopVideoWorker(Stream& s, bool write)
+{
+    if (!s.worker)
         return;
-    const size_t stride = size_t(width) * 3;
-    for (int y = 0; y < height; ++y)
-        std::memcpy(in->data[0] + ptrdiff_t(y) * in->linesize[0], pixels + y * stride, stride);
-    if (sws_scale_frame(s.sws, s.frame, in) < 0)
-        return;
-    s.frame->pts = s.nextPts++;
-    s.frame->quality = s.quality != -1 ? FixedQuantiser(s.quality) * kLambdaPerQuantiser : 0;
-    SendFrame(s, s.frame);
+    VideoWorker& w = *s.worker;
+    if (w.thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(w.mutex);
+            w.stop = true;
+        }
+        w.changed.notify_all();
+        w.thread.join();
+    }
+    std::vector<AVPacket*> packets;
+    packets.swap(w.done);
+    if (write) {
+        WritePackets(s, packets);
+    } else {
+        for (AVPacket*& packet : packets)
+            av_packet_free(&packet);
+    }
+    for (AVFrame*& slot : w.slots)
+        av_frame_free(&slot);
+    s.worker.reset();
 }
 
 void CTavmEncoder::EncodeAudioBlock(int index, const unsigned char* samples, int bytes, int channels,
@@ -719,7 +851,9 @@ void CTavmEncoder::CloseStream(int index)
     Stream& s = *streams_[index];
     // What the resampler and the encoder still hold is the end of the movie.
     if (Usable(index, s.video)) {
-        if (!s.video) {
+        if (s.video) {
+            StopVideoWorker(s, true);
+        } else {
             if (s.swr)
                 Resample(s, nullptr, 0);
             SendAudioFrames(s, true);

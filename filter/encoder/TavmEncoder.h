@@ -4,6 +4,8 @@
 // the file name, or the disc program stream a disc preset names. One object lives
 // as long as the filter and is reused for every movie; its rate-control and
 // multiplexing settings persist from one movie to the next, changed only by presets.
+// Pictures are compressed on a thread of the encoder's own, up to two frames behind
+// the caller, so that the video stream renders its next frame meanwhile.
 //
 // Anything that goes wrong while opening leaves nothing half open: the encoder
 // turns inert (every encode call is a no-op, finishing is harmless) and
@@ -100,6 +102,7 @@ public:
 
 private:
     struct Stream;
+    struct VideoWorker;
 
     void ApplyPreset(const char* preset);
     bool SwitchToDiscMuxer(const char* preset);
@@ -116,6 +119,10 @@ private:
     void Resample(Stream& s, const uint8_t* const* input, int frames);
     void SendAudioFrames(Stream& s, bool flush);
     void SendFrame(Stream& s, const AVFrame* frame);
+    void RunVideoWorker(Stream& s);
+    void ReceivePackets(Stream& s, std::vector<AVPacket*>& packets);
+    void WritePackets(Stream& s, std::vector<AVPacket*>& packets);
+    void StopVideoWorker(Stream& s, bool write);
     void WritePacket(Stream& s, AVPacket* packet);
     void FreeStream(Stream& s);
 

@@ -10,7 +10,6 @@ namespace zolvex {
 
 namespace {
 
-constexpr double kSlowestRate = 0.25;
 constexpr int64_t kShortestFrame = 100000;    // 100 frames per second
 constexpr int64_t kLongestFrame = 10000000;   // one frame per second
 
@@ -42,7 +41,8 @@ private:
 
 CTavmVideoPin::CTavmVideoPin(CTavmSource& filter) : filter_(filter) { Replace(width_, height_); }
 
-CTavmVideoPin::~CTavmVideoPin() = default;
+// The loop serves the producer: it goes first.
+CTavmVideoPin::~CTavmVideoPin() { loop_.reset(); }
 
 void CTavmVideoPin::Replace(int width, int height)
 {
@@ -167,26 +167,6 @@ bool CTavmVideoPin::ChangeStart(int64_t start)
     return true;
 }
 
-bool CTavmVideoPin::ChangeStop(int64_t stop)
-{
-    std::lock_guard<std::mutex> hold(lock_);
-    stop_ = stop;
-    loop_->SetStop(stop);
-    return loop_->Position() >= stop;
-}
-
-HRESULT CTavmVideoPin::ChangeRate(double rate, bool* restart)
-{
-    if (!(rate >= kSlowestRate))
-        return E_INVALIDARG;
-    std::lock_guard<std::mutex> hold(lock_);
-    rate_ = rate;
-    loop_->SetRate(rate);
-    if (restart)
-        *restart = true;
-    return S_OK;
-}
-
 int64_t CTavmVideoPin::Position() const
 {
     std::lock_guard<std::mutex> hold(lock_);
@@ -221,7 +201,8 @@ CTavmAudioPin::CTavmAudioPin(CTavmSource& filter) : filter_(filter), buffer_(kBu
     Replace(channels_);
 }
 
-CTavmAudioPin::~CTavmAudioPin() = default;
+// The loop serves the mixer: it goes first.
+CTavmAudioPin::~CTavmAudioPin() { loop_.reset(); }
 
 void CTavmAudioPin::Replace(int channels)
 {
@@ -317,26 +298,6 @@ bool CTavmAudioPin::ChangeStart(int64_t start)
     loop_->Reposition(start);
     loop_->MarkDiscontinuity();
     return true;
-}
-
-bool CTavmAudioPin::ChangeStop(int64_t stop)
-{
-    std::lock_guard<std::mutex> hold(lock_);
-    stop_ = stop;
-    loop_->SetStop(stop);
-    return loop_->Position() >= stop;
-}
-
-HRESULT CTavmAudioPin::ChangeRate(double rate, bool* restart)
-{
-    if (!(rate >= kSlowestRate))
-        return E_INVALIDARG;
-    std::lock_guard<std::mutex> hold(lock_);
-    rate_ = rate;
-    loop_->SetRate(rate);
-    if (restart)
-        *restart = true;
-    return S_OK;
 }
 
 int64_t CTavmAudioPin::BlockDuration() const

@@ -64,7 +64,42 @@ struct StreamSegment {
 
 class CTavmSource;
 
-class ZVF_API CTavmVideoPin {
+// What both pins share: the pin lock, the segment asked for and the loop that
+// serves it (frames or blocks).
+template <class Loop>
+class TavmPinSegment {
+public:
+    // Slower than a quarter of the normal pace no stream is played.
+    static constexpr double kSlowestRate = 0.25;
+
+    // Returns whether the stream already stands at or beyond the new stop.
+    bool ChangeStop(int64_t stop)
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        stop_ = stop;
+        loop_->SetStop(stop);
+        return loop_->Position() >= stop;
+    }
+    HRESULT ChangeRate(double rate, bool* restart)
+    {
+        if (!(rate >= kSlowestRate))
+            return E_INVALIDARG;
+        std::lock_guard<std::mutex> hold(lock_);
+        rate_ = rate;
+        loop_->SetRate(rate);
+        if (restart)
+            *restart = true;
+        return S_OK;
+    }
+
+protected:
+    mutable std::mutex lock_;  // the pin lock: the fill step and the producer
+    int64_t start_ = 0, stop_ = 0;
+    double rate_ = 1.0;
+    std::unique_ptr<Loop> loop_;
+};
+
+class ZVF_API CTavmVideoPin : public TavmPinSegment<VideoFrameLoop> {
 public:
     explicit CTavmVideoPin(CTavmSource& filter);
     ~CTavmVideoPin();
@@ -96,8 +131,6 @@ public:
     HRESULT Notify(long proportion);
     // Repositioning; each returns whether streaming must restart.
     bool ChangeStart(int64_t start);
-    bool ChangeStop(int64_t stop);
-    HRESULT ChangeRate(double rate, bool* restart);
 
     int Width() const { return width_; }
     int Height() const { return height_; }
@@ -112,17 +145,13 @@ private:
     void Replace(int width, int height);
 
     CTavmSource& filter_;
-    mutable std::mutex lock_;  // the pin lock: the fill step and the producer
     int width_ = 320, height_ = 240;
     int64_t frameDuration_ = 666666;
-    int64_t start_ = 0, stop_ = 0;
-    double rate_ = 1.0;
     std::unique_ptr<CTavmRenderer> renderer_;
-    std::unique_ptr<VideoFrameLoop> loop_;
     std::vector<unsigned char> buffer_;
 };
 
-class ZVF_API CTavmAudioPin {
+class ZVF_API CTavmAudioPin : public TavmPinSegment<AudioBlockLoop> {
 public:
     explicit CTavmAudioPin(CTavmSource& filter);
     ~CTavmAudioPin();
@@ -144,8 +173,6 @@ public:
     const unsigned char* Buffer() const { return buffer_.data(); }
 
     bool ChangeStart(int64_t start);
-    bool ChangeStop(int64_t stop);
-    HRESULT ChangeRate(double rate, bool* restart);
 
     int Channels() const { return channels_; }
     int64_t BlockDuration() const;
@@ -157,12 +184,8 @@ private:
     void Replace(int channels);
 
     CTavmSource& filter_;
-    mutable std::mutex lock_;
     int channels_ = 2;
-    int64_t start_ = 0, stop_ = 0;
-    double rate_ = 1.0;
     std::unique_ptr<CTavmMixer> mixer_;
-    std::unique_ptr<AudioBlockLoop> loop_;
     std::vector<unsigned char> buffer_;
 };
 

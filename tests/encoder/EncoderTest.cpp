@@ -460,6 +460,26 @@ TEST_F(EncoderTest, StreamsFromTwoThreads)
     EXPECT_NEAR(DecodedSeconds(PathOf(m)), 2.0, 0.1);
 }
 
+// Frames still waiting to be compressed when the encoder is reused for another
+// movie are dropped with the old one; the new movie starts at its first frame.
+TEST_F(EncoderTest, ReopeningWhileFramesWaitStartsAfresh)
+{
+    Movie m = kKinds[6].movie;
+    m.file = "abandoned.avi";
+    CTavmEncoder encoder;
+    ASSERT_TRUE(encoder.OpenMovie(Format(m)));
+    Feed(encoder, m, 20, 2);
+    m.file = "reopened.avi";
+    ASSERT_TRUE(encoder.OpenMovie(Format(m)));
+    Feed(encoder, m, 30, 2);
+    encoder.FinishMovie();
+    EXPECT_EQ(encoder.OutputError(), "");
+    const std::vector<int> counters = DecodedCounters(PathOf(m));
+    ASSERT_EQ(counters.size(), 30u);
+    EXPECT_EQ(counters.front(), 0);
+    EXPECT_EQ(counters.back(), 29);
+}
+
 // Settings the encoder cannot write leave nothing open: later calls do nothing,
 // finishing is harmless, no file is left behind and the reason can be read.
 TEST_F(EncoderTest, RefusedSettingsLeaveNothingHalfOpen)
