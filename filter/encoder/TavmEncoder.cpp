@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <system_error>
 #include <thread>
 
 extern "C" {
@@ -593,8 +594,14 @@ void CTavmEncoder::EncodeVideoLocked(Stream& s, const unsigned char* pixels, int
     if (!pixels || width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || !s.worker)
         return;
     VideoWorker& w = *s.worker;
-    if (!w.thread.joinable())
-        w.thread = std::thread([this, &s] { RunVideoWorker(s); });
+    if (!w.thread.joinable()) {
+        try {
+            w.thread = std::thread([this, &s] { RunVideoWorker(s); });
+        } catch (const std::system_error&) {
+            Fail("The encoder could not start its video thread.");
+            return;
+        }
+    }
 
     // A free slot: waiting here holds the stream's thread to the encoder's pace.
     AVFrame* in;
