@@ -16,6 +16,7 @@
 #include "filter/timeline/RecordLayouts.h"
 #include "studio/project/DataFolder.h"
 #include "studio/project/ProjectLayouts.h"
+#include "studio/project/ReplacingFile.h"
 
 namespace zolvex {
 namespace studio {
@@ -114,20 +115,6 @@ bool ReadWhole(const std::string& path, std::vector<unsigned char>& bytes)
     }
     close(fd);
     return ok;
-}
-
-bool WriteAll(int fd, const std::vector<unsigned char>& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return fsync(fd) == 0;
 }
 
 // Reads one object of `kind` and makes it whole for the timeline; nullptr with
@@ -312,17 +299,8 @@ int ProjectStore::SaveProject(float xScale, float yScale)
     const std::vector<unsigned char> bytes = Serialise(model_, xScale, yScale);
     // The new file is written beside the old one and takes its place only when it is
     // whole, so a failed or interrupted save leaves the previous project as it was.
-    const std::string path = ProjectFilePath(model_.name);
-    std::string temp = path + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) {
-        Tell(kNoFile);
-        return 0;
-    }
-    fchmod(fd, 0644);
-    const bool written = WriteAll(fd, bytes);
-    if (close(fd) != 0 || !written || rename(temp.c_str(), path.c_str()) != 0) {
-        unlink(temp.c_str());
+    ReplacingFile file;
+    if (!file.Open(ProjectFilePath(model_.name)) || !file.Write(bytes.data(), bytes.size()) || !file.Commit()) {
         Tell(kNoFile);
         return 0;
     }

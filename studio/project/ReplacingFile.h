@@ -38,38 +38,14 @@ public:
 
     bool Write(const void* data, size_t n)
     {
-        const char* p = static_cast<const char*>(data);
-        while (!failed_ && n) {
-            const ssize_t k = write(fd_, p, n);
-            if (k < 0 && errno == EINTR)
-                continue;
-            if (k <= 0) {
-                failed_ = true;
-                break;
-            }
-            p += k;
-            n -= size_t(k);
-        }
-        return !failed_;
+        return WriteAll(data, n, [this](const char* p, size_t k, off_t) { return write(fd_, p, k); });
     }
 
     // Overwrites bytes already written (a count known only at the end).
     bool WriteAt(off_t at, const void* data, size_t n)
     {
-        const char* p = static_cast<const char*>(data);
-        while (!failed_ && n) {
-            const ssize_t k = pwrite(fd_, p, n, at);
-            if (k < 0 && errno == EINTR)
-                continue;
-            if (k <= 0) {
-                failed_ = true;
-                break;
-            }
-            p += k;
-            n -= size_t(k);
-            at += k;
-        }
-        return !failed_;
+        return WriteAll(data, n,
+                        [this, at](const char* p, size_t k, off_t done) { return pwrite(fd_, p, k, at + done); });
     }
 
     // Flushes the file to disk and renames it over the target; on any failure the
@@ -92,6 +68,27 @@ public:
     }
 
 private:
+    // Hands the bytes to `put` until all are written, retrying interrupted calls.
+    template <class Put>
+    bool WriteAll(const void* data, size_t n, Put put)
+    {
+        const char* p = static_cast<const char*>(data);
+        off_t done = 0;
+        while (!failed_ && n) {
+            const ssize_t k = put(p, n, done);
+            if (k < 0 && errno == EINTR)
+                continue;
+            if (k <= 0) {
+                failed_ = true;
+                break;
+            }
+            p += k;
+            n -= size_t(k);
+            done += k;
+        }
+        return !failed_;
+    }
+
     void Abandon()
     {
         if (fd_ >= 0) {
