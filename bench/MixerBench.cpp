@@ -16,8 +16,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "filter/timeline/TavmMixer.h"
-#include "filter/timeline/TimelineTime.h"
+#include "filter/timeline/audio/TavmMixer.h"
+#include "filter/timeline/model/TimelineTime.h"
 
 using namespace zolvex;
 

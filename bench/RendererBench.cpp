@@ -16,8 +16,8 @@
 #include <benchmark/benchmark.h>
 
 #include "filter/media/TavmMediaReader.h"
-#include "filter/timeline/TavmRenderer.h"
-#include "filter/timeline/TimelineTime.h"
+#include "filter/timeline/video/TavmRenderer.h"
+#include "filter/timeline/model/TimelineTime.h"
 
 using namespace zolvex;
 

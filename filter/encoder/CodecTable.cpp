@@ -6,15 +6,15 @@ namespace encoder {
 namespace {
 
 const CodecEntry kCodecs[] = {
-    {1, "mpeg1video", "mpeg1video"},
-    {2, "mpeg2video", "mpeg2video"},
-    {5, "h263", "h263"},
-    {13, "mpeg4", "mpeg4"},
-    {15, "msmpeg4v1", "msmpeg4v1"},  // FFmpeg decodes it but has no encoder
-    {16, "msmpeg4v2", "msmpeg4v2"},
-    {17, "msmpeg4v3", "msmpeg4"},
-    {22, "flv1", "flv"},
-    {0x10000, "pcm_s16le", "pcm_s16le"},
+    {kCodecMpeg1Video, "mpeg1video", "mpeg1video"},
+    {kCodecMpeg2Video, "mpeg2video", "mpeg2video"},
+    {kCodecH263, "h263", "h263"},
+    {kCodecMpeg4, "mpeg4", "mpeg4"},
+    {kCodecMsMpeg4v1, "msmpeg4v1", "msmpeg4v1"},  // FFmpeg decodes it but has no encoder
+    {kCodecMsMpeg4v2, "msmpeg4v2", "msmpeg4v2"},
+    {kCodecMsMpeg4v3, "msmpeg4v3", "msmpeg4"},
+    {kCodecFlv1, "flv1", "flv"},
+    {kCodecPcmS16le, "pcm_s16le", "pcm_s16le"},
     {0x10001, "pcm_s16be", "pcm_s16be"},
     {0x10002, "pcm_u16le", "pcm_u16le"},
     {0x10003, "pcm_u16be", "pcm_u16be"},
@@ -33,9 +33,9 @@ const CodecEntry kCodecs[] = {
     {0x10010, "pcm_s24daud", "pcm_s24daud"},
     // FFmpeg as shipped has no AMR narrow band encoder; libopencore-amrnb makes the frames.
     {kCodecAmrNb, "amr_nb", nullptr},
-    {0x15000, "mp2", "mp2"},
-    {0x15001, "mp3", "libmp3lame"},
-    {0x15004, "ac3", "ac3"},
+    {kCodecMp2, "mp2", "mp2"},
+    {kCodecMp3, "mp3", "libmp3lame"},
+    {kCodecAc3, "ac3", "ac3"},
 };
 
 }  // namespace

@@ -1,10 +1,29 @@
 // The studio's codec numbers and the FFmpeg codecs they stand for. The numbers are
 // stored in projects and passed by the Save Movie dialog, so they stay as they are;
-// this one table says what each means today. Internal to the library.
+// this one table says what each means today. Everything that names a codec by
+// number (the output parameters, the demo, the tests and the benchmarks) uses the
+// names below.
 #pragma once
+
+#include "platform/Export.h"
 
 namespace zolvex {
 namespace encoder {
+
+constexpr int kCodecMpeg1Video = 1;
+constexpr int kCodecMpeg2Video = 2;
+constexpr int kCodecH263 = 5;
+constexpr int kCodecMpeg4 = 13;
+constexpr int kCodecMsMpeg4v1 = 15;
+constexpr int kCodecMsMpeg4v2 = 16;
+constexpr int kCodecMsMpeg4v3 = 17;
+constexpr int kCodecFlv1 = 22;
+// The PCM family, 0x10000 … 0x10010 in the order of the table.
+constexpr int kCodecPcmS16le = 0x10000;
+constexpr int kCodecAmrNb = 0x12000;
+constexpr int kCodecMp2 = 0x15000;
+constexpr int kCodecMp3 = 0x15001;
+constexpr int kCodecAc3 = 0x15004;
 
 struct CodecEntry {
     int number;           // the studio's codec number
@@ -13,11 +32,7 @@ struct CodecEntry {
 };
 
 // The entry for a codec number, or nullptr when the number is unknown.
-const CodecEntry* FindCodec(int number);
-
-constexpr int kCodecMpeg1Video = 1;
-constexpr int kCodecMpeg2Video = 2;
-constexpr int kCodecAmrNb = 0x12000;
+ZVF_API const CodecEntry* FindCodec(int number);
 
 // NTSC's 29.97 frames per second, which the studio asks for as 29: MPEG-1 and MPEG-2
 // video know that rate only as 30000/1001, so those movies are timed at it.

@@ -18,8 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "filter/timeline/EncoderLock.h"
-#include "filter/timeline/TimelineSeams.h"
+#include "filter/encoder/EncoderSinks.h"
 #include "platform/Export.h"
 
 struct AVFormatContext;

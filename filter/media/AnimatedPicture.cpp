@@ -12,7 +12,7 @@
 #include <new>
 
 #include "filter/media/MagickSupport.h"
-#include "filter/timeline/TimelineRecords.h"
+#include "filter/timeline/model/TimelineRecords.h"
 
 namespace zolvex {
 namespace magick {

@@ -2,8 +2,8 @@
 // surface in perspective, over a background picture and under a mask.
 #pragma once
 
-#include "filter/timeline/CompositionSurface.h"
-#include "filter/timeline/TimelineSeams.h"
+#include "filter/common/CompositionSurface.h"
+#include "filter/timeline/model/TimelineLists.h"
 #include "platform/Export.h"
 
 namespace zolvex {

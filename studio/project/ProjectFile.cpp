@@ -13,7 +13,7 @@
 
 #include "filter/common/ByteLayout.h"
 #include "filter/media/AnimatedPicture.h"
-#include "filter/timeline/RecordLayouts.h"
+#include "filter/timeline/model/RecordLayouts.h"
 #include "studio/project/DataFolder.h"
 #include "studio/project/ProjectLayouts.h"
 #include "studio/project/ReplacingFile.h"

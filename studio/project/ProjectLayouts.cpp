@@ -7,7 +7,7 @@
 #include "filter/effects/fTavEffect.h"
 #include "filter/media/AnimatedPicture.h"
 #include "filter/screen3d/Screen3D.h"
-#include "filter/timeline/RecordLayouts.h"
+#include "filter/timeline/model/RecordLayouts.h"
 
 namespace zolvex {
 namespace studio {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "filter/timeline/TimelineSeams.h"
+#include "filter/timeline/model/TimelineLists.h"
 #include "studio/project/ProjectRecords.h"
 
 namespace zolvex {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "filter/timeline/TimelineRecords.h"
+#include "filter/timeline/model/TimelineRecords.h"
 #include "platform/wintypes.h"
 
 namespace zolvex {

@@ -14,7 +14,7 @@
 #include <functional>
 #include <new>
 
-#include "filter/timeline/RecordLayouts.h"
+#include "filter/timeline/model/RecordLayouts.h"
 #include "studio/project/ReplacingFile.h"
 
 namespace zolvex {

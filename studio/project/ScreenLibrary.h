@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "filter/timeline/TimelineRecords.h"
+#include "filter/timeline/model/TimelineRecords.h"
 
 namespace zolvex {
 namespace studio {

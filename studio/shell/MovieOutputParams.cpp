@@ -4,14 +4,14 @@
 
 #include <cstdio>
 
+#include "filter/encoder/CodecTable.h"
+
 namespace zolvex {
 namespace studio {
 
 namespace {
 
-// Codec identifiers the encoder understands.
-constexpr int kCodecMpeg1 = 1, kCodecMpeg2 = 2, kCodecH263 = 5, kCodecMpeg4 = 13, kCodecFlv1 = 22;
-constexpr int kCodecAmrNb = 73728, kCodecMp2 = 86016, kCodecMp3 = 86017, kCodecAc3 = 86020;
+using namespace encoder;
 
 // The encoder keeps the path in a 260-byte field.
 constexpr size_t kMaxPath = 259;
@@ -273,6 +273,8 @@ bool ParseFormatName(const std::string& name, MovieKind& kind, DiscProfile& prof
     return false;
 }
 
+int EncoderQuality(int choice) { return (10 - choice) * 255 / 10; }
+
 bool FillMovieParams(const MovieChoices& c, MovieOutputParams& params, std::string* error)
 {
     if (!ValidKind(c.kind))
@@ -316,12 +318,12 @@ bool FillMovieParams(const MovieChoices& c, MovieOutputParams& params, std::stri
         return Refuse(error, "The video codec choice " + std::to_string(c.videoCodec) + " is not offered.");
     if (!disc && (c.quality < 0 || c.quality > 10))
         return Refuse(error, "The quality choice " + std::to_string(c.quality) + " is outside 0 to 10.");
-    const int quality = disc ? -1 : (10 - c.quality) * 255 / 10;
+    const int quality = disc ? -1 : EncoderQuality(c.quality);
 
     switch (c.kind) {
     case kMovieDisc: {
         const ProfileRow& row = kProfiles[c.profile];
-        p.nVideoCodec = c.videoCodec == 1 ? kCodecMpeg2 : kCodecMpeg1;
+        p.nVideoCodec = c.videoCodec == 1 ? kCodecMpeg2Video : kCodecMpeg1Video;
         p.nVideoBitRate = row.videoBitRate;
         p.szFormatName = row.name;
         p.nQuality = -1;

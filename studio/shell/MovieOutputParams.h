@@ -20,7 +20,7 @@ struct MovieChoices {
     int frameSize = -1;             // -1: the profile's (disc) or the kind's default
     int frameRate = -1;
     int videoCodec = 0;             // disc: 0 MPEG-1, 1 MPEG-2
-    int quality = 5;                // 0..10 (not for disc formats)
+    int quality = 5;                // 0 coarsest .. 10 finest (not for disc formats)
     int audioCodec = 0;
     int audioBitRate = -1;
     int channels = 1;               // 0 mono, 1 stereo
@@ -62,6 +62,10 @@ int ProfileFrameRate(DiscProfile profile);
 
 // The parameters for the choices; false (with *error) for a choice outside its list.
 bool FillMovieParams(const MovieChoices& choices, MovieOutputParams& params, std::string* error = nullptr);
+
+// The encoder's fixed quality, 0 (finest) to 255 (coarsest), for a quality choice
+// from 0 (coarsest) to 10 (finest).
+int EncoderQuality(int choice);
 
 // The extension of a kind, with its dot.
 const char* MovieExtension(MovieKind kind);

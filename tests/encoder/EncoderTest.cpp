@@ -17,7 +17,8 @@
 #include <thread>
 
 #include "filter/encoder/TavmEncoder.h"
-#include "filter/timeline/TavmControl.h"
+#include "filter/timeline/stream/EncoderLock.h"
+#include "filter/timeline/stream/TavmControl.h"
 #include "tests/support/Command.h"
 #include "tools/common/SyntheticMovie.h"
 

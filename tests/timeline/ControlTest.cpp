@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "filter/timeline/TavmControl.h"
-#include "filter/timeline/TimelineObjects.h"
+#include "filter/timeline/stream/TavmControl.h"
+#include "filter/timeline/model/TimelineObjects.h"
 
 using namespace zolvex;
 

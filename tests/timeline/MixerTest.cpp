@@ -17,9 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "filter/timeline/TavmControl.h"
-#include "filter/timeline/TavmMixer.h"
-#include "filter/timeline/TimelineTime.h"
+#include "filter/timeline/stream/TavmControl.h"
+#include "filter/timeline/audio/TavmMixer.h"
+#include "filter/timeline/stream/StreamLoop.h"
+#include "filter/timeline/model/TimelineTime.h"
 
 extern "C" {
 #include <libavutil/log.h>

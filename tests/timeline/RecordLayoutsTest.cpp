@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "filter/timeline/RecordLayouts.h"
+#include "filter/timeline/model/RecordLayouts.h"
 
 using namespace zolvex;
 

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "filter/timeline/TavmRenderer.h"
-#include "filter/timeline/TimelineTime.h"
+#include "filter/timeline/video/TavmRenderer.h"
+#include "filter/timeline/stream/StreamLoop.h"
+#include "filter/timeline/model/TimelineTime.h"
 
 using namespace zolvex;
 

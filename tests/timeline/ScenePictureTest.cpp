@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "filter/media/AnimatedPicture.h"
-#include "filter/timeline/CompositionSurface.h"
-#include "filter/timeline/ScenePicture.h"
-#include "filter/timeline/StickerDrawing.h"
-#include "filter/timeline/TimelineRecords.h"
+#include "filter/common/CompositionSurface.h"
+#include "filter/timeline/video/ScenePicture.h"
+#include "filter/timeline/video/StickerDrawing.h"
+#include "filter/timeline/model/TimelineRecords.h"
 
 using namespace zolvex;
 

@@ -16,10 +16,10 @@
 #include <thread>
 #include <vector>
 
-#include "filter/timeline/GstTavmSource.h"
-#include "filter/timeline/TavmGraph.h"
-#include "filter/timeline/TavmRegistration.h"
-#include "filter/timeline/TavmSource.h"
+#include "filter/timeline/gst/GstTavmSource.h"
+#include "filter/timeline/gst/TavmGraph.h"
+#include "filter/timeline/gst/TavmEntryPoints.h"
+#include "filter/timeline/stream/TavmSource.h"
 #include "platform/ClassRegistry.h"
 
 using namespace zolvex;

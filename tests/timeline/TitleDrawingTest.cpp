@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "filter/timeline/TitleDrawing.h"
+#include "filter/timeline/video/TitleDrawing.h"
 #include "tests/text/TextTestSupport.h"
 
 using namespace zolvex;

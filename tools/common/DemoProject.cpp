@@ -12,7 +12,7 @@
 #include "filter/effects/fTavEffect.h"
 #include "filter/media/AnimatedPicture.h"
 #include "filter/screen3d/Screen3D.h"
-#include "filter/timeline/TimelineTime.h"
+#include "filter/timeline/model/TimelineTime.h"
 #include "tools/common/SampleEffect.h"
 
 namespace zolvex {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "filter/animation/AnimationRecords.h"
-#include "filter/timeline/TimelineSeams.h"
+#include "filter/timeline/model/TimelineLists.h"
 
 namespace zolvex {
 namespace demo {

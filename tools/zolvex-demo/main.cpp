@@ -26,7 +26,7 @@
 #include "filter/animation/AnimationRecords.h"
 #include "filter/effects/fTavEffect.h"
 #include "filter/media/AnimatedPicture.h"
-#include "filter/timeline/TimelineRecords.h"
+#include "filter/timeline/model/TimelineRecords.h"
 #include "studio/maker/AnimationLibrary.h"
 #include "studio/project/DataFolder.h"
 #include "studio/project/MediaItems.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "filter/timeline/TavmRenderer.h"
+#include "filter/timeline/video/TavmRenderer.h"
 #include "tools/common/DemoProject.h"
 #include "tools/zolvex-gallery/Sheet.h"
 

@@ -21,11 +21,11 @@
 #include <string>
 #include <thread>
 
-#include "filter/timeline/GstTavmSource.h"
-#include "filter/timeline/ITavmControl.h"
-#include "filter/timeline/TavmGraph.h"
-#include "filter/timeline/TavmRegistration.h"
-#include "filter/timeline/TavmSource.h"
+#include "filter/timeline/gst/GstTavmSource.h"
+#include "filter/timeline/stream/ITavmControl.h"
+#include "filter/timeline/gst/TavmGraph.h"
+#include "filter/timeline/gst/TavmEntryPoints.h"
+#include "filter/timeline/stream/TavmSource.h"
 #include "platform/ClassRegistry.h"
 #include "studio/maker/AnimationLibrary.h"
 #include "studio/project/DataFolder.h"
@@ -198,7 +198,7 @@ bool MakeParams(const Options& o, MovieOutputParams& params, std::string* error)
     if (o.videoBitRate >= 0)
         params.nVideoBitRate = o.videoBitRate;
     if (o.quality >= 0 && params.nQuality != -1)
-        params.nQuality = (10 - o.quality) * 255 / 10;
+        params.nQuality = EncoderQuality(o.quality);
     if (o.channels > 0)
         params.nChannels = o.channels;
     if (o.sampleRate > 0)
