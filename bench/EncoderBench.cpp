@@ -21,8 +21,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include "filter/encoder/CodecTable.h"
 #include "filter/encoder/TavmEncoder.h"
 #include "tools/common/SyntheticMovie.h"
+
+using namespace zolvex::encoder;
 
 namespace {
 
@@ -38,11 +41,19 @@ struct Kind {
 };
 
 const Kind kKinds[] = {
-    {"Encoder/DVD_PAL/720x576-mpeg2-mp2", "dvd.mpg", 25, 720, 576, 2, 6000000, 0x15000, 224000, 48000, "DVD_PAL",
+    // The program stream of a DVD with MP2 sound, as measured from the start, and
+    // with the AC-3 sound that the Save Movie DVD kinds write.
+    {"Encoder/DVD_PAL/720x576-mpeg2-mp2", "dvd.mpg", 25, 720, 576, kCodecMpeg2Video, 6000000, kCodecMp2, 224000,
+     48000, "DVD_PAL",
      "-c:v mpeg2video -b:v 6000000 -g 15 -bf 0 -maxrate 9000000 -minrate 0 -bufsize 1835008 "
      "-rc_init_occupancy 1376256 -bt 4000000 -qmin 2 -qmax 31 -aspect 4:3 "
      "-c:a mp2 -b:a 224000 -ar 48000 -packetsize 2048 -muxrate 10080000 -f dvd"},
-    {"Encoder/AVI/640x480-mpeg4-mp3", "movie.avi", 25, 640, 480, 13, 2000000, 0x15001, 128000, 44100, "",
+    {"Encoder/DVD_PAL/720x576-mpeg2-ac3", "dvd-ac3.mpg", 25, 720, 576, kCodecMpeg2Video, 6000000, kCodecAc3, 224000,
+     48000, "DVD_PAL",
+     "-c:v mpeg2video -b:v 6000000 -g 15 -bf 0 -maxrate 9000000 -minrate 0 -bufsize 1835008 "
+     "-rc_init_occupancy 1376256 -bt 4000000 -qmin 2 -qmax 31 -aspect 4:3 "
+     "-c:a ac3 -b:a 224000 -ar 48000 -packetsize 2048 -muxrate 10080000 -f dvd"},
+    {"Encoder/AVI/640x480-mpeg4-mp3", "movie.avi", 25, 640, 480, kCodecMpeg4, 2000000, kCodecMp3, 128000, 44100, "",
      "-c:v mpeg4 -b:v 2000000 -g 12 -bf 0 -bt 4000000 -qmin 2 -qmax 31 -aspect 4:3 "
      "-c:a libmp3lame -b:a 128000 -ar 44100 -f avi"},
 };

@@ -15,6 +15,7 @@
 #include <functional>
 #include <vector>
 
+#include "filter/encoder/CodecTable.h"
 #include "filter/encoder/TavmEncoder.h"
 #include "filter/media/MagickReady.h"
 #include "tools/zolvex-demo/Canvas.h"
@@ -26,7 +27,7 @@ namespace {
 constexpr int kFrameRate = 25;
 constexpr int kClipFrames = 260;  // 10.4 s: scenes may use up to 10 s of a clip
 constexpr int kSamplesPerFrame = kSampleRate / kFrameRate;
-constexpr int kMp2 = 0x15000, kMp3 = 0x15001;
+using namespace encoder;
 
 // One stereo sample frame in 16-bit units (clipped when stored).
 struct Stereo {
@@ -571,12 +572,12 @@ bool WriteWav(const std::string& path, const std::vector<int16_t>& pcm, int chan
 
 bool WriteBayClip(const std::string& path, std::string* error)
 {
-    return WriteClip(path, 2, 6000000, kMp2, 192000, DrawBay, BaySound, error);
+    return WriteClip(path, kCodecMpeg2Video, 6000000, kCodecMp2, 192000, DrawBay, BaySound, error);
 }
 
 bool WriteBubbleClip(const std::string& path, std::string* error)
 {
-    return WriteClip(path, 13, 4000000, kMp3, 160000, DrawBubbles, BubbleSound, error);
+    return WriteClip(path, kCodecMpeg4, 4000000, kCodecMp3, 160000, DrawBubbles, BubbleSound, error);
 }
 
 bool WriteLandscape(const std::string& path, std::string* error)
