@@ -12,13 +12,14 @@
 #include "platform/Region.h"
 #include "platform/ClassRegistry.h"
 #include "platform/Prompt.h"
-// common: frames, lists, threads and drawing surfaces.
+// common: frames, lists, threads, drawing surfaces and the log.
 #include "filter/common/TavmArray.h"
 #include "filter/common/ByteLayout.h"
 #include "filter/common/RowSlices.h"
 #include "filter/common/CpuDispatch.h"
 #include "filter/common/RenderGate.h"
 #include "filter/common/CompositionSurface.h"
+#include "filter/common/Log.h"
 // timeline model: the records the studio hands over and their byte layouts.
 #include "filter/timeline/model/EffectOperation.h"
 #include "filter/timeline/model/TimelineRecords.h"

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cfloat>
 #include <cmath>
-#include <cstdio>
 
+#include "filter/common/Log.h"
 #include "filter/effects/EffectLoops.h"
 
 using namespace zolvex;
@@ -63,9 +63,9 @@ void ReportBadFraction()
 {
     static std::atomic<bool> reported{false};
     if (!reported.exchange(true))
-        std::fprintf(stderr,
-                     "fTavEffect: assertion failed: (x > -FLT_EPSILON) && (x < 1.0) && (y > -FLT_EPSILON) && "
-                     "(y < 1.0)\n");
+        LogMessage(LogLevel::kErrors,
+                   "fTavEffect: assertion failed: (x > -FLT_EPSILON) && (x < 1.0) && (y > -FLT_EPSILON) && "
+                   "(y < 1.0)\n");
 }
 
 }  // namespace

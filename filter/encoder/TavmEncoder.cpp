@@ -9,20 +9,18 @@
 #include <memory>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 #include "filter/encoder/AmrNbEncoder.h"
 #include "filter/encoder/CodecTable.h"
+#include "filter/media/FfmpegPointers.h"
+#include "filter/media/MediaLog.h"
 #include "filter/media/SlicedScaler.h"
 
 namespace zolvex {
@@ -134,11 +132,11 @@ struct CTavmEncoder::VideoWorker {
 
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<AVFrame*> queued;
+    std::deque<AVFrame*> queued;  // queued and free point into the slots
     std::vector<AVFrame*> free;
-    std::vector<AVPacket*> done;
+    PacketList done;
     bool stop = false;
-    AVFrame* slots[kSlots] = {};
+    media::FramePtr slots[kSlots];
     std::thread thread;
 };
 
@@ -147,25 +145,29 @@ struct CTavmEncoder::Stream {
     bool open = false;
     AVStream* st = nullptr;
     const AVCodec* codec = nullptr;
-    AVCodecContext* ctx = nullptr;
+    media::CodecContextPtr ctx;
     std::unique_ptr<encoder::AmrNbEncoder> amr;
-    AVPacket* packet = nullptr;
-    AVFrame* frame = nullptr;  // picture or sound in the codec's format
-    int64_t nextPts = 0;       // in the codec's time base
+    media::PacketPtr packet;
+    media::FramePtr frame;  // picture or sound in the codec's format
+    int64_t nextPts = 0;    // in the codec's time base
     AVRational timeBase{1, 1};
-    // Video.
-    SwsContext* sws = nullptr;
+    // Video: the worker converts the pictures with a scaler of its own.
     int quality = -1;
     std::unique_ptr<VideoWorker> worker;  // from the first frame to the stream's close
     // Audio: blocks are converted to the codec's layout and gathered into whole frames.
-    SwrContext* swr = nullptr;
+    media::SwrPtr swr;
     int swrChannels = 0, swrRate = 0;
-    AVAudioFifo* fifo = nullptr;
+    media::AudioFifoPtr fifo;
     AVSampleFormat sampleFormat = AV_SAMPLE_FMT_S16;
     int channels = 0, sampleRate = 0;
     int frameSize = 0;  // 0: any block size (PCM)
     std::vector<uint8_t> converted;
 };
+
+void CTavmEncoder::FormatFree::operator()(AVFormatContext* format) const
+{
+    media::OutputFormatFree()(format);
+}
 
 CTavmEncoder::CTavmEncoder() = default;
 
@@ -194,16 +196,13 @@ void CTavmEncoder::Fail(const std::string& message)
 
 void CTavmEncoder::FreeStream(Stream& s)
 {
+    // The worker compresses through the codec context and the frame until it ends.
     StopVideoWorker(s, false);
-    avcodec_free_context(&s.ctx);
-    av_frame_free(&s.frame);
-    av_packet_free(&s.packet);
-    sws_freeContext(s.sws);
-    s.sws = nullptr;
-    swr_free(&s.swr);
-    if (s.fifo)
-        av_audio_fifo_free(s.fifo);
-    s.fifo = nullptr;
+    s.ctx.reset();
+    s.frame.reset();
+    s.packet.reset();
+    s.swr.reset();
+    s.fifo.reset();
     s.amr.reset();
     s.converted = {};
     s.open = false;
@@ -211,10 +210,8 @@ void CTavmEncoder::FreeStream(Stream& s)
 
 void CTavmEncoder::Abandon()
 {
-    for (Stream* s : streams_) {
+    for (std::unique_ptr<Stream>& s : streams_)
         FreeStream(*s);
-        delete s;
-    }
     streams_.clear();
     if (format_) {
         if (fileOpen_) {
@@ -223,8 +220,7 @@ void CTavmEncoder::Abandon()
             if (!headerWritten_)
                 std::remove(szFileName_);
         }
-        avformat_free_context(format_);
-        format_ = nullptr;
+        format_.reset();
     }
     fileOpen_ = headerWritten_ = false;
     videoIndex_ = audioIndex_ = -1;
@@ -233,6 +229,7 @@ void CTavmEncoder::Abandon()
 bool CTavmEncoder::OpenOutput(const char* path)
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    media::RouteFfmpegLog();
     Abandon();
     failed_ = false;
     error_.clear();
@@ -242,7 +239,10 @@ bool CTavmEncoder::OpenOutput(const char* path)
     const AVOutputFormat* guessed = av_guess_format(nullptr, szFileName_, nullptr);
     if (!guessed)
         return FailOpen(std::string("No movie format is known for the file name '") + szFileName_ + "'.");
-    if (avformat_alloc_output_context2(&format_, guessed, nullptr, szFileName_) < 0 || !format_)
+    // Out() hands the pointer back only when the call's full expression ends, so the
+    // result is tested on a line of its own.
+    const int allocated = avformat_alloc_output_context2(media::Out(format_), guessed, nullptr, szFileName_);
+    if (allocated < 0 || !format_)
         return FailOpen("Out of memory opening the movie.");
     return true;
 }
@@ -254,9 +254,9 @@ bool CTavmEncoder::SwitchToDiscMuxer(const char* preset)
     const Preset* p = FindPreset(preset);
     if (!p || format_->nb_streams != 0 || std::strcmp(format_->oformat->name, "mpeg") != 0)
         return true;
-    avformat_free_context(format_);
-    format_ = nullptr;
-    if (avformat_alloc_output_context2(&format_, nullptr, p->muxer, szFileName_) < 0 || !format_)
+    format_.reset();
+    const int allocated = avformat_alloc_output_context2(media::Out(format_), nullptr, p->muxer, szFileName_);
+    if (allocated < 0 || !format_)
         return FailOpen(std::string("The '") + p->muxer + "' movie format is not available.");
     return true;
 }
@@ -309,16 +309,17 @@ int CTavmEncoder::AddVideoStream(int frameRate, int width, int height, int codec
     s->video = true;
     s->codec = c;
     s->quality = quality;
-    s->st = avformat_new_stream(format_, nullptr);
-    s->ctx = avcodec_alloc_context3(c);
-    s->packet = av_packet_alloc();
+    s->st = avformat_new_stream(format_.get(), nullptr);
+    s->ctx.reset(avcodec_alloc_context3(c));
+    s->packet.reset(av_packet_alloc());
     if (!s->st || !s->ctx || !s->packet) {
         FreeStream(*s);
         return FailOpen("Out of memory adding the video stream."), -1;
     }
-    AVCodecContext* ctx = s->ctx;
-    const char* shortName = format_->oformat->name;
-    if (!std::strcmp(shortName, "mp4") || !std::strcmp(shortName, "mov") || !std::strcmp(shortName, "3gp"))
+    AVCodecContext* ctx = s->ctx.get();
+    // Containers that carry the codec's set-up in their own header want it there
+    // rather than in the stream.
+    if (format_->oformat->flags & AVFMT_GLOBALHEADER)
         ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     ctx->codec_type = AVMEDIA_TYPE_VIDEO;
     ctx->codec_id = c->id;
@@ -381,7 +382,7 @@ int CTavmEncoder::AddVideoStream(int frameRate, int width, int height, int codec
     s->st->avg_frame_rate = ctx->framerate;
     s->st->sample_aspect_ratio = ctx->sample_aspect_ratio;
     s->timeBase = ctx->time_base;
-    streams_.push_back(s.release());
+    streams_.push_back(std::move(s));
     return static_cast<int>(streams_.size()) - 1;
 }
 
@@ -401,8 +402,8 @@ int CTavmEncoder::AddAudioStream(int codec, int bitRate, int channels, int sampl
         return FailOpen("The audio bit rate is negative."), -1;
 
     auto s = std::make_unique<Stream>();
-    s->packet = av_packet_alloc();
-    s->st = avformat_new_stream(format_, nullptr);
+    s->packet.reset(av_packet_alloc());
+    s->st = avformat_new_stream(format_.get(), nullptr);
     if (!s->packet || !s->st) {
         FreeStream(*s);
         return FailOpen("Out of memory adding the audio stream."), -1;
@@ -433,12 +434,14 @@ int CTavmEncoder::AddAudioStream(int codec, int bitRate, int channels, int sampl
                             " channels at " + std::to_string(sampleRate) + " Hz."), -1;
         }
         s->codec = c;
-        s->ctx = avcodec_alloc_context3(c);
+        s->ctx.reset(avcodec_alloc_context3(c));
         if (!s->ctx) {
             FreeStream(*s);
             return FailOpen("Out of memory adding the audio stream."), -1;
         }
-        AVCodecContext* ctx = s->ctx;
+        AVCodecContext* ctx = s->ctx.get();
+        if (format_->oformat->flags & AVFMT_GLOBALHEADER)
+            ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         ctx->codec_type = AVMEDIA_TYPE_AUDIO;
         ctx->codec_id = c->id;
         ctx->bit_rate = bitRate;
@@ -452,7 +455,7 @@ int CTavmEncoder::AddAudioStream(int codec, int bitRate, int channels, int sampl
     }
     s->timeBase = AVRational{1, s->sampleRate};
     s->st->time_base = s->timeBase;
-    streams_.push_back(s.release());
+    streams_.push_back(std::move(s));
     return static_cast<int>(streams_.size()) - 1;
 }
 
@@ -468,11 +471,11 @@ bool CTavmEncoder::OpenStream(int index)
         if (!s.amr->IsOpen())
             return FailOpen("The AMR speech encoder could not start.");
     } else {
-        const int r = avcodec_open2(s.ctx, s.codec, nullptr);
+        const int r = avcodec_open2(s.ctx.get(), s.codec, nullptr);
         if (r < 0)
             return FailOpen(std::string("The ") + s.codec->name + " encoder refused the movie settings (" +
                             ErrorText(r) + ").");
-        if (avcodec_parameters_from_context(s.st->codecpar, s.ctx) < 0)
+        if (avcodec_parameters_from_context(s.st->codecpar, s.ctx.get()) < 0)
             return FailOpen("Out of memory opening the encoder.");
         // What the encoder tells the multiplexer about its stream, such as the
         // decoder buffer size that disc program streams announce.
@@ -484,26 +487,26 @@ bool CTavmEncoder::OpenStream(int index)
             std::memcpy(data, side.data, side.size);
         }
     }
-    s.frame = av_frame_alloc();
+    s.frame.reset(av_frame_alloc());
     if (!s.frame)
         return FailOpen("Out of memory opening the encoder.");
     if (s.video) {
         s.worker = std::make_unique<VideoWorker>();
-        for (AVFrame*& slot : s.worker->slots) {
-            slot = av_frame_alloc();
+        for (media::FramePtr& slot : s.worker->slots) {
+            slot.reset(av_frame_alloc());
             if (!slot)
                 return FailOpen("Out of memory opening the encoder.");
-            s.worker->free.push_back(slot);
+            s.worker->free.push_back(slot.get());
         }
         s.frame->format = s.ctx->pix_fmt;
         s.frame->width = s.ctx->width;
         s.frame->height = s.ctx->height;
-        if (av_frame_get_buffer(s.frame, 0) < 0)
+        if (av_frame_get_buffer(s.frame.get(), 0) < 0)
             return FailOpen("Out of memory opening the encoder.");
     } else {
         if (s.ctx && !(s.codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
             s.frameSize = s.ctx->frame_size;
-        s.fifo = av_audio_fifo_alloc(s.sampleFormat, s.channels, std::max(s.frameSize, 4096));
+        s.fifo.reset(av_audio_fifo_alloc(s.sampleFormat, s.channels, std::max(s.frameSize, 4096)));
         if (!s.fifo)
             return FailOpen("Out of memory opening the encoder.");
     }
@@ -518,29 +521,29 @@ bool CTavmEncoder::WriteHeader()
         return false;
     if (streams_.empty())
         return FailOpen("The movie has no streams.");
-    for (Stream* s : streams_)
+    for (const std::unique_ptr<Stream>& s : streams_)
         if (!s->open)
             return FailOpen("A stream of the movie was not opened.");
     // The multiplexer's settings are options of today's muxers; a muxer without one
     // of them ignores it.
     format_->packet_size = static_cast<unsigned>(std::max(settings_.nPacketSize, 0));
     format_->max_delay = static_cast<int>(settings_.dMaxDelay * 1000000.0);
-    AVDictionary* options = nullptr;
+    media::DictionaryPtr options;
     if (settings_.nMuxRate > 0)
-        av_dict_set_int(&options, "muxrate", settings_.nMuxRate, 0);
-    av_dict_set_int(&options, "preload", static_cast<int64_t>(settings_.dPreload * 1000000.0), 0);
-    av_dump_format(format_, 0, szFileName_, 1);
+        av_dict_set_int(media::Out(options), "muxrate", settings_.nMuxRate, 0);
+    av_dict_set_int(media::Out(options), "preload", static_cast<int64_t>(settings_.dPreload * 1000000.0), 0);
+    // At the info level: shown only when the program asks for that much.
+    av_dump_format(format_.get(), 0, szFileName_, 1);
     if (!(format_->oformat->flags & AVFMT_NOFILE)) {
         const int r = avio_open(&format_->pb, szFileName_, AVIO_FLAG_WRITE);
         if (r < 0) {
-            av_dict_free(&options);
             return FailOpen(std::string("The movie file '") + szFileName_ + "' cannot be written (" +
                             ErrorText(r) + ").");
         }
         fileOpen_ = true;
     }
-    const int r = avformat_write_header(format_, &options);
-    av_dict_free(&options);
+    const int r = avformat_write_header(format_.get(), media::Out(options));
+    options.reset();
     if (r < 0 || IoError() < 0)
         return FailOpen(std::string("The movie header could not be written (") + ErrorText(r < 0 ? r : IoError()) +
                         ").");
@@ -557,7 +560,7 @@ CTavmEncoder::Stream* CTavmEncoder::Usable(int index, bool video)
 {
     if (failed_ || !headerWritten_ || index < 0 || index >= static_cast<int>(streams_.size()))
         return nullptr;
-    Stream* s = streams_[index];
+    Stream* s = streams_[index].get();
     return s->open && s->video == video ? s : nullptr;
 }
 
@@ -565,7 +568,7 @@ void CTavmEncoder::WritePacket(Stream& s, AVPacket* packet)
 {
     packet->stream_index = s.st->index;
     av_packet_rescale_ts(packet, s.timeBase, s.st->time_base);
-    const int r = av_interleaved_write_frame(format_, packet);
+    const int r = av_interleaved_write_frame(format_.get(), packet);
     av_packet_unref(packet);
     if (r < 0 || IoError() < 0)
         Fail(std::string("Writing the movie failed (") + ErrorText(r < 0 ? r : IoError()) + ").");
@@ -575,10 +578,10 @@ void CTavmEncoder::WritePacket(Stream& s, AVPacket* packet)
 // gives back. A frame the encoder rejects is skipped.
 void CTavmEncoder::SendFrame(Stream& s, const AVFrame* frame)
 {
-    if (avcodec_send_frame(s.ctx, frame) < 0)
+    if (avcodec_send_frame(s.ctx.get(), frame) < 0)
         return;
-    while (!failed_ && avcodec_receive_packet(s.ctx, s.packet) == 0)
-        WritePacket(s, s.packet);
+    while (!failed_ && avcodec_receive_packet(s.ctx.get(), s.packet.get()) == 0)
+        WritePacket(s, s.packet.get());
 }
 
 void CTavmEncoder::EncodeVideoFrame(int index, const unsigned char* pixels, int pixelFormat, int width, int height)
@@ -629,7 +632,7 @@ void CTavmEncoder::EncodeVideoLocked(Stream& s, const unsigned char* pixels, int
         in->pts = s.nextPts++;
         in->quality = s.quality != -1 ? FixedQuantiser(s.quality) * kLambdaPerQuantiser : 0;
     }
-    std::vector<AVPacket*> packets;
+    PacketList packets;
     {
         std::lock_guard<std::mutex> lock(w.mutex);
         if (ready)
@@ -642,13 +645,11 @@ void CTavmEncoder::EncodeVideoLocked(Stream& s, const unsigned char* pixels, int
     WritePackets(s, packets);
 }
 
-void CTavmEncoder::WritePackets(Stream& s, std::vector<AVPacket*>& packets)
+void CTavmEncoder::WritePackets(Stream& s, PacketList& packets)
 {
-    for (AVPacket*& packet : packets) {
+    for (media::PacketPtr& packet : packets)
         if (!failed_)
-            WritePacket(s, packet);
-        av_packet_free(&packet);
-    }
+            WritePacket(s, packet.get());
     packets.clear();
 }
 
@@ -657,7 +658,7 @@ void CTavmEncoder::WritePackets(Stream& s, std::vector<AVPacket*>& packets)
 void CTavmEncoder::RunVideoWorker(Stream& s)
 {
     VideoWorker& w = *s.worker;
-    SwsContext* sws = nullptr;
+    media::SwsPtr sws;
     int swsWidth = 0, swsHeight = 0, swsFormat = -1;
     for (;;) {
         AVFrame* in;
@@ -668,42 +669,42 @@ void CTavmEncoder::RunVideoWorker(Stream& s)
                 break;
             in = w.queued.front();
         }
-        std::vector<AVPacket*> packets;
+        PacketList packets;
         if (!sws || swsWidth != in->width || swsHeight != in->height || swsFormat != in->format) {
-            sws_freeContext(sws);
-            sws = media::NewSlicedScaler(in->width, in->height, in->format, s.ctx->width, s.ctx->height,
-                                         s.ctx->pix_fmt);
+            sws.reset(media::NewSlicedScaler(in->width, in->height, in->format, s.ctx->width, s.ctx->height,
+                                             s.ctx->pix_fmt));
             swsWidth = in->width;
             swsHeight = in->height;
             swsFormat = in->format;
         }
-        if (sws && av_frame_make_writable(s.frame) >= 0 && sws_scale_frame(sws, s.frame, in) >= 0) {
+        if (sws && av_frame_make_writable(s.frame.get()) >= 0 &&
+            sws_scale_frame(sws.get(), s.frame.get(), in) >= 0) {
             s.frame->pts = in->pts;
             s.frame->quality = in->quality;
-            if (avcodec_send_frame(s.ctx, s.frame) >= 0)
+            if (avcodec_send_frame(s.ctx.get(), s.frame.get()) >= 0)
                 ReceivePackets(s, packets);
         }
         {
             std::lock_guard<std::mutex> lock(w.mutex);
             w.queued.pop_front();
             w.free.push_back(in);
-            w.done.insert(w.done.end(), packets.begin(), packets.end());
+            for (media::PacketPtr& packet : packets)
+                w.done.push_back(std::move(packet));
         }
         w.changed.notify_all();
     }
-    sws_freeContext(sws);
 }
 
-void CTavmEncoder::ReceivePackets(Stream& s, std::vector<AVPacket*>& packets)
+void CTavmEncoder::ReceivePackets(Stream& s, PacketList& packets)
 {
-    while (avcodec_receive_packet(s.ctx, s.packet) == 0) {
-        AVPacket* copy = av_packet_alloc();
+    while (avcodec_receive_packet(s.ctx.get(), s.packet.get()) == 0) {
+        media::PacketPtr copy(av_packet_alloc());
         if (!copy) {
-            av_packet_unref(s.packet);
+            av_packet_unref(s.packet.get());
             break;
         }
-        av_packet_move_ref(copy, s.packet);
-        packets.push_back(copy);
+        av_packet_move_ref(copy.get(), s.packet.get());
+        packets.push_back(std::move(copy));
     }
 }
 
@@ -722,17 +723,12 @@ void CTavmEncoder::StopVideoWorker(Stream& s, bool write)
         w.changed.notify_all();
         w.thread.join();
     }
-    std::vector<AVPacket*> packets;
+    PacketList packets;
     packets.swap(w.done);
-    if (write) {
+    if (write)
         WritePackets(s, packets);
-    } else {
-        for (AVPacket*& packet : packets)
-            av_packet_free(&packet);
-    }
-    for (AVFrame*& slot : w.slots)
-        av_frame_free(&slot);
-    s.worker.reset();
+    packets.clear();  // dropped unless written
+    s.worker.reset();  // and the frame slots with it
 }
 
 void CTavmEncoder::EncodeAudioBlock(int index, const unsigned char* samples, int bytes, int channels,
@@ -754,19 +750,19 @@ void CTavmEncoder::EncodeAudioLocked(Stream& s, const unsigned char* samples, in
         return;
     if (channels == s.channels && sampleRate == s.sampleRate && s.sampleFormat == AV_SAMPLE_FMT_S16) {
         void* data[1] = {const_cast<unsigned char*>(samples)};
-        av_audio_fifo_write(s.fifo, data, frames);
+        av_audio_fifo_write(s.fifo.get(), data, frames);
     } else {
         // One resampler per input layout, kept across blocks so that rate conversion
         // carries its filter state from one block to the next without clicks.
         if (!s.swr || s.swrChannels != channels || s.swrRate != sampleRate) {
-            swr_free(&s.swr);
+            s.swr.reset();
             AVChannelLayout in, out;
             av_channel_layout_default(&in, channels);
             av_channel_layout_default(&out, s.channels);
-            if (swr_alloc_set_opts2(&s.swr, &out, s.sampleFormat, s.sampleRate, &in, AV_SAMPLE_FMT_S16,
-                                    sampleRate, 0, nullptr) < 0 ||
-                swr_init(s.swr) < 0) {
-                swr_free(&s.swr);
+            const int made = swr_alloc_set_opts2(media::Out(s.swr), &out, s.sampleFormat, s.sampleRate, &in,
+                                                 AV_SAMPLE_FMT_S16, sampleRate, 0, nullptr);
+            if (made < 0 || swr_init(s.swr.get()) < 0) {
+                s.swr.reset();
                 return;
             }
             s.swrChannels = channels;
@@ -782,7 +778,7 @@ void CTavmEncoder::EncodeAudioLocked(Stream& s, const unsigned char* samples, in
 // holds) to the codec's layout and appends them to the FIFO.
 void CTavmEncoder::Resample(Stream& s, const uint8_t* const* input, int frames)
 {
-    const int capacity = swr_get_out_samples(s.swr, frames);
+    const int capacity = swr_get_out_samples(s.swr.get(), frames);
     if (capacity <= 0)
         return;
     int lineSize = 0;
@@ -794,9 +790,9 @@ void CTavmEncoder::Resample(Stream& s, const uint8_t* const* input, int frames)
     const int planes = av_sample_fmt_is_planar(s.sampleFormat) ? s.channels : 1;
     for (int p = 0; p < planes; ++p)
         out[p] = s.converted.data() + size_t(p) * lineSize;
-    const int got = swr_convert(s.swr, out, capacity, const_cast<const uint8_t**>(input), frames);
+    const int got = swr_convert(s.swr.get(), out, capacity, const_cast<const uint8_t**>(input), frames);
     if (got > 0)
-        av_audio_fifo_write(s.fifo, reinterpret_cast<void**>(out), got);
+        av_audio_fifo_write(s.fifo.get(), reinterpret_cast<void**>(out), got);
 }
 
 // Encodes whole frames from the FIFO; when flushing, the remainder too, padded with
@@ -806,7 +802,7 @@ void CTavmEncoder::SendAudioFrames(Stream& s, bool flush)
     for (;;) {
         if (failed_)
             return;
-        const int held = av_audio_fifo_size(s.fifo);
+        const int held = av_audio_fifo_size(s.fifo.get());
         const int size = s.frameSize > 0 ? s.frameSize : held;
         if (held == 0 || (held < size && !flush))
             return;
@@ -814,20 +810,20 @@ void CTavmEncoder::SendAudioFrames(Stream& s, bool flush)
         if (s.amr) {
             int16_t speech[encoder::AmrNbEncoder::kFrameSamples] = {};
             void* planes[1] = {speech};
-            av_audio_fifo_read(s.fifo, planes, take);
+            av_audio_fifo_read(s.fifo.get(), planes, take);
             unsigned char bytes[encoder::AmrNbEncoder::kMaxFrameBytes];
             const int n = s.amr->Encode(speech, bytes);
-            if (n > 0 && av_new_packet(s.packet, n) == 0) {
+            if (n > 0 && av_new_packet(s.packet.get(), n) == 0) {
                 std::memcpy(s.packet->data, bytes, n);
                 s.packet->pts = s.packet->dts = s.nextPts;
                 s.packet->duration = size;
                 s.packet->flags |= AV_PKT_FLAG_KEY;
-                WritePacket(s, s.packet);
+                WritePacket(s, s.packet.get());
             }
             s.nextPts += size;
             continue;
         }
-        AVFrame* f = s.frame;
+        AVFrame* f = s.frame.get();
         if (f->nb_samples < size || !f->buf[0] || av_frame_make_writable(f) < 0) {
             av_frame_unref(f);
             f->format = s.sampleFormat;
@@ -839,7 +835,7 @@ void CTavmEncoder::SendAudioFrames(Stream& s, bool flush)
             }
         }
         f->nb_samples = size;
-        av_audio_fifo_read(s.fifo, reinterpret_cast<void**>(f->data), take);
+        av_audio_fifo_read(s.fifo.get(), reinterpret_cast<void**>(f->data), take);
         if (take < size)
             av_samples_set_silence(f->data, take, size - take, s.channels, s.sampleFormat);
         f->pts = s.nextPts;
@@ -882,7 +878,7 @@ void CTavmEncoder::FinishLocked()
     if (!format_)
         return;
     if (headerWritten_ && !failed_) {
-        const int r = av_write_trailer(format_);
+        const int r = av_write_trailer(format_.get());
         if (r < 0 || IoError() < 0)
             Fail(std::string("The end of the movie could not be written (") + ErrorText(r < 0 ? r : IoError()) + ").");
     }

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -26,6 +27,10 @@ struct AVFrame;
 struct AVPacket;
 
 namespace zolvex {
+
+namespace media {
+struct PacketFree;
+}
 
 // Settings given to every video stream and to the multiplexer. The construction
 // values are the defaults of a filter's first movie.
@@ -102,6 +107,11 @@ public:
 private:
     struct Stream;
     struct VideoWorker;
+    // Frees the output context; defined where FFmpeg's headers are.
+    struct FormatFree {
+        void operator()(AVFormatContext* format) const;
+    };
+    using PacketList = std::vector<std::unique_ptr<AVPacket, media::PacketFree>>;
 
     void ApplyPreset(const char* preset);
     bool SwitchToDiscMuxer(const char* preset);
@@ -119,8 +129,8 @@ private:
     void SendAudioFrames(Stream& s, bool flush);
     void SendFrame(Stream& s, const AVFrame* frame);
     void RunVideoWorker(Stream& s);
-    void ReceivePackets(Stream& s, std::vector<AVPacket*>& packets);
-    void WritePackets(Stream& s, std::vector<AVPacket*>& packets);
+    void ReceivePackets(Stream& s, PacketList& packets);
+    void WritePackets(Stream& s, PacketList& packets);
     void StopVideoWorker(Stream& s, bool write);
     void WritePacket(Stream& s, AVPacket* packet);
     void FreeStream(Stream& s);
@@ -128,8 +138,8 @@ private:
     mutable std::mutex mutex_;
     EncoderSettings settings_;
     char szFileName_[260] = {};
-    AVFormatContext* format_ = nullptr;
-    std::vector<Stream*> streams_;
+    std::unique_ptr<AVFormatContext, FormatFree> format_;
+    std::vector<std::unique_ptr<Stream>> streams_;
     bool fileOpen_ = false;
     bool headerWritten_ = false;
     bool failed_ = false;

@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "filter/common/Log.h"
+#include "filter/media/FfmpegPointers.h"
+#include "filter/media/MediaLog.h"
+
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/opt.h>
-#include <libswresample/swresample.h>
 }
 
 namespace zolvex {
@@ -42,14 +43,14 @@ double SaneSeconds(double s)
 }  // namespace
 
 struct CTavmAudioSource::Impl {
-    AVFormatContext* fmt = nullptr;
-    AVCodecContext* codec = nullptr;
+    media::InputFormatPtr fmt;
+    media::CodecContextPtr codec;
     AVStream* stream = nullptr;
     int streamIndex = -1;
-    AVPacket* pkt = nullptr;
-    AVFrame* frame = nullptr;
+    media::PacketPtr pkt;
+    media::FramePtr frame;
 
-    SwrContext* swr = nullptr;
+    media::SwrPtr swr;
     int swrFormat = -1, swrRate = 0;
     AVChannelLayout swrLayout = {};
 
@@ -60,6 +61,7 @@ struct CTavmAudioSource::Impl {
     std::vector<const uint8_t*> planesIn;
 
     std::string path;
+    std::string openError;
     bool ok = false;       // the file of `path` is open
     bool eof = false;      // demuxer, decoder and resampler drained
     bool atEnd = false;    // the last block ran into the end
@@ -73,12 +75,12 @@ struct CTavmAudioSource::Impl {
 
     void Close()
     {
-        swr_free(&swr);
+        swr.reset();
         av_channel_layout_uninit(&swrLayout);
-        av_frame_free(&frame);
-        av_packet_free(&pkt);
-        avcodec_free_context(&codec);
-        avformat_close_input(&fmt);
+        frame.reset();
+        pkt.reset();
+        codec.reset();
+        fmt.reset();
         stream = nullptr;
         streamIndex = -1;
         ok = eof = atEnd = false;
@@ -90,6 +92,7 @@ struct CTavmAudioSource::Impl {
     size_t Queued() const { return (queue.size() - head) / out.nChannels; }
 
     bool Open(const char* file);
+    bool Refuse(const std::string& reason);
     void Seek(double seconds);
     void ResetResampler();
     bool SetUpResampler(const AVFrame* f);
@@ -101,51 +104,61 @@ struct CTavmAudioSource::Impl {
     int Fill(unsigned char* dst, int frames, bool looping);
 };
 
+// Keeps why the file could not be opened, says so and leaves the slot closed.
+bool CTavmAudioSource::Impl::Refuse(const std::string& reason)
+{
+    Close();
+    openError = path.empty() ? reason : path + ": " + reason;
+    LogMessage(LogLevel::kWarnings, "cannot open %s\n", openError.c_str());
+    return false;
+}
+
 bool CTavmAudioSource::Impl::Open(const char* file)
 {
     Close();
+    media::RouteFfmpegLog();
+    openError.clear();
     path = file ? file : "";
     if (path.empty())
-        return false;
+        return Refuse("no file name");
     // Only plain files: a scene path must never turn into a network address or
     // one of FFmpeg's compound protocols.
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    const int opened = avformat_open_input(&fmt, ("file:" + path).c_str(), nullptr, &options);
-    av_dict_free(&options);
-    if (opened < 0)
-        return false;
-    if (avformat_find_stream_info(fmt, nullptr) < 0) {
-        Close();
-        return false;
-    }
+    media::DictionaryPtr options;
+    av_dict_set(media::Out(options), "protocol_whitelist", "file", 0);
+    int r = avformat_open_input(media::Out(fmt), ("file:" + path).c_str(), nullptr, media::Out(options));
+    if (r < 0)
+        return Refuse(media::DescribeOpenFailure(r));
+    r = avformat_find_stream_info(fmt.get(), nullptr);
+    if (r < 0)
+        return Refuse(media::DescribeOpenFailure(r));
     const AVCodec* decoder = nullptr;
-    streamIndex = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    streamIndex = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    if (streamIndex == AVERROR_STREAM_NOT_FOUND)
+        return Refuse("no sound stream");
     if (streamIndex < 0 || !decoder) {
-        Close();
-        return false;
+        const int best = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        return Refuse(best >= 0 ? std::string("the codec ") +
+                                      avcodec_get_name(fmt->streams[best]->codecpar->codec_id) +
+                                      " cannot be decoded"
+                                : media::DescribeOpenFailure(streamIndex));
     }
     stream = fmt->streams[streamIndex];
     // Pictures and other streams are of no use here: the demuxer skips them.
     for (unsigned i = 0; i < fmt->nb_streams; ++i)
         if (int(i) != streamIndex)
             fmt->streams[i]->discard = AVDISCARD_ALL;
-    codec = avcodec_alloc_context3(decoder);
-    if (!codec || avcodec_parameters_to_context(codec, stream->codecpar) < 0) {
-        Close();
-        return false;
-    }
+    codec.reset(avcodec_alloc_context3(decoder));
+    if (!codec || avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0)
+        return Refuse("out of memory");
     codec->pkt_timebase = stream->time_base;
-    if (avcodec_open2(codec, decoder, nullptr) < 0) {
-        Close();
-        return false;
-    }
-    pkt = av_packet_alloc();
-    frame = av_frame_alloc();
-    if (!pkt || !frame) {
-        Close();
-        return false;
-    }
+    r = avcodec_open2(codec.get(), decoder, nullptr);
+    if (r < 0)
+        return Refuse(std::string("the codec ") + avcodec_get_name(stream->codecpar->codec_id) +
+                      " cannot be decoded (" + media::DescribeOpenFailure(r) + ")");
+    pkt.reset(av_packet_alloc());
+    frame.reset(av_frame_alloc());
+    if (!pkt || !frame)
+        return Refuse("out of memory");
     startSeconds = fmt->start_time != AV_NOPTS_VALUE ? fmt->start_time / double(AV_TIME_BASE) : 0.0;
     if (!std::isfinite(startSeconds))
         startSeconds = 0;
@@ -155,7 +168,7 @@ bool CTavmAudioSource::Impl::Open(const char* file)
 
 void CTavmAudioSource::Impl::ResetResampler()
 {
-    swr_free(&swr);
+    swr.reset();
     av_channel_layout_uninit(&swrLayout);
     swrFormat = -1;
     swrRate = 0;
@@ -169,10 +182,10 @@ void CTavmAudioSource::Impl::Seek(double seconds)
     if (tb.num > 0 && tb.den > 0) {
         const int64_t ts = int64_t(std::llround(target * tb.den / tb.num));
         // At or before the target; the audio up to it is decoded and dropped.
-        if (avformat_seek_file(fmt, streamIndex, INT64_MIN, ts, ts, 0) < 0)
-            av_seek_frame(fmt, streamIndex, ts, AVSEEK_FLAG_BACKWARD);
+        if (avformat_seek_file(fmt.get(), streamIndex, INT64_MIN, ts, ts, 0) < 0)
+            av_seek_frame(fmt.get(), streamIndex, ts, AVSEEK_FLAG_BACKWARD);
     }
-    avcodec_flush_buffers(codec);
+    avcodec_flush_buffers(codec.get());
     ResetResampler();
     queue.clear();
     head = 0;
@@ -201,7 +214,7 @@ bool CTavmAudioSource::Impl::SetUpResampler(const AVFrame* f)
         return false;
     AVChannelLayout outLayout = {};
     av_channel_layout_default(&outLayout, out.nChannels);
-    int r = swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_S16, int(out.nSamplesPerSec), &in,
+    int r = swr_alloc_set_opts2(media::Out(swr), &outLayout, AV_SAMPLE_FMT_S16, int(out.nSamplesPerSec), &in,
                                 AVSampleFormat(f->format), f->sample_rate, 0, nullptr);
     if (r >= 0 && inChannels == 1) {
         // Mono goes to the front pair at full level, as a mono recording is heard
@@ -209,10 +222,10 @@ bool CTavmAudioSource::Impl::SetUpResampler(const AVFrame* f)
         std::vector<double> matrix(out.nChannels, 0.0);
         for (int c = 0; c < std::min<int>(2, out.nChannels); ++c)
             matrix[size_t(c)] = 1.0;
-        r = swr_set_matrix(swr, matrix.data(), 1);
+        r = swr_set_matrix(swr.get(), matrix.data(), 1);
     }
     if (r >= 0)
-        r = swr_init(swr);
+        r = swr_init(swr.get());
     av_channel_layout_uninit(&outLayout);
     av_channel_layout_uninit(&in);
     // Kept as the frame says it, unspecified order and all, to know the next frame.
@@ -227,13 +240,13 @@ bool CTavmAudioSource::Impl::SetUpResampler(const AVFrame* f)
 
 void CTavmAudioSource::Impl::Convert(const uint8_t* const* data, int samples)
 {
-    const int room = swr_get_out_samples(swr, samples);
+    const int room = swr_get_out_samples(swr.get(), samples);
     if (room <= 0)
         return;
     const size_t at = queue.size();
     queue.resize(at + size_t(room) * out.nChannels);
     uint8_t* dst = reinterpret_cast<uint8_t*>(queue.data() + at);
-    const int made = swr_convert(swr, &dst, room, const_cast<const uint8_t**>(data), samples);
+    const int made = swr_convert(swr.get(), &dst, room, const_cast<const uint8_t**>(data), samples);
     queue.resize(at + size_t(std::max(made, 0)) * out.nChannels);
 }
 
@@ -280,30 +293,30 @@ void CTavmAudioSource::Impl::TakeFrame(AVFrame* f)
 
 void CTavmAudioSource::Impl::ReceiveFrames()
 {
-    while (avcodec_receive_frame(codec, frame) == 0) {
-        TakeFrame(frame);
-        av_frame_unref(frame);
+    while (avcodec_receive_frame(codec.get(), frame.get()) == 0) {
+        TakeFrame(frame.get());
+        av_frame_unref(frame.get());
     }
 }
 
 void CTavmAudioSource::Impl::ReadMore()
 {
-    const int r = av_read_frame(fmt, pkt);
+    const int r = av_read_frame(fmt.get(), pkt.get());
     if (r == AVERROR(EAGAIN))
         return;
     if (r < 0) {
         // The end, or a file cut short: what the decoder and the resampler still
         // hold is the tail of the sound.
-        avcodec_send_packet(codec, nullptr);
+        avcodec_send_packet(codec.get(), nullptr);
         ReceiveFrames();
         FlushResampler();
         eof = true;
         return;
     }
     // A packet the decoder refuses (damaged data) is passed over.
-    if (pkt->stream_index == streamIndex && avcodec_send_packet(codec, pkt) >= 0)
+    if (pkt->stream_index == streamIndex && avcodec_send_packet(codec.get(), pkt.get()) >= 0)
         ReceiveFrames();
-    av_packet_unref(pkt);
+    av_packet_unref(pkt.get());
 }
 
 int CTavmAudioSource::Impl::Fill(unsigned char* dst, int frames, bool looping)
@@ -410,6 +423,11 @@ void CTavmAudioSource::Close()
 bool CTavmAudioSource::IsOpen() const
 {
     return impl_ && impl_->ok;
+}
+
+std::string CTavmAudioSource::OpenError() const
+{
+    return impl_ ? impl_->openError : std::string();
 }
 
 int CTavmAudioSource::SourceChannels() const

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/Export.h"
 
@@ -58,7 +59,8 @@ public:
     // ended, seeking only when that lies more than a second away from `seconds`. At
     // the end of the source the block is silent and the source rewinds to its start;
     // a `looping` source instead goes on from its start within the same block. False
-    // (and a silent block) when nothing could be read.
+    // (and a silent block) when nothing could be read. A file that cannot be opened
+    // is logged as a warning.
     bool Decode(bool opened, const char* path, double seconds, int blockBytes, const PcmFormat& format,
                 bool looping = false);
 
@@ -68,6 +70,9 @@ public:
 
     void Close();
     bool IsOpen() const;
+    // Why the last open of a file failed, naming it ("…/a.wav: no sound stream");
+    // empty after one that worked.
+    std::string OpenError() const;
     // The source's own format (0 until a file is open), its length in seconds (−1
     // when the file does not tell) and the source time of the next sample.
     int SourceChannels() const;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "filter/media/TavmMediaReader.h"
@@ -53,21 +54,16 @@ bool CTavmDetReader::Open(const char* path)
     Impl& m = *impl_;
     m.CloseFile();
     zolvex::media::VideoDecoder& dec = m.dec;
-    if (!dec.OpenDemuxer(path) || !dec.OpenDecoder()) {
-        dec.Close();
-        return false;
-    }
+    if (!dec.OpenDemuxer(path) || !dec.OpenDecoder())
+        return dec.Refuse();
     const int w = dec.Codec()->width, h = dec.Codec()->height;
-    if (w <= 0 || h <= 0 || av_image_check_size(unsigned(w), unsigned(h), 0, nullptr) < 0) {
-        dec.Close();
-        return false;
-    }
+    if (w <= 0 || h <= 0 || av_image_check_size(unsigned(w), unsigned(h), 0, nullptr) < 0)
+        return dec.Refuse("the picture size " + std::to_string(w) + " x " + std::to_string(h) + " cannot be used");
     const size_t rowsBytes = size_t(w) * 3 * h;
     try {
         m.buffer.assign(kHeaderBytes + rowsBytes, 0);
     } catch (const std::bad_alloc&) {
-        dec.Close();
-        return false;
+        return dec.Refuse("out of memory");
     }
     BITMAPINFOHEADER header{};
     header.biSize = DWORD(kHeaderBytes);
@@ -112,6 +108,8 @@ bool CTavmDetReader::ReadFrameAt(double seconds)
 double CTavmDetReader::GetDuration() const { return impl_->duration; }
 int CTavmDetReader::GetWidth() const { return impl_->width; }
 int CTavmDetReader::GetHeight() const { return impl_->height; }
+
+std::string CTavmDetReader::OpenError() const { return impl_->dec.OpenError(); }
 
 const unsigned char* CTavmDetReader::GetFrameData() const
 {

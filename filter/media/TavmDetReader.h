@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/Export.h"
 
@@ -15,8 +16,11 @@ public:
     CTavmDetReader(const CTavmDetReader&) = delete;
     CTavmDetReader& operator=(const CTavmDetReader&) = delete;
 
-    // Opens any file with a video stream.
+    // Opens any file with a video stream. A refusal is logged as a warning.
     bool Open(const char* path);
+    // Why the last Open refused its file, naming it ("…/a.mpg: no video stream");
+    // empty after one that opened it.
+    std::string OpenError() const;
     // Grabs the picture shown at `seconds`; fails outside [0, duration] and when
     // nothing is open.
     bool ReadFrameAt(double seconds);

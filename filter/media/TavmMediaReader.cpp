@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "filter/media/VideoDecoder.h"
@@ -85,7 +86,13 @@ bool CTavmMediaReader::Probe(const char* path, int* flip)
     if (!dec.OpenDemuxer(path))
         return false;
     const int id = dec.Stream()->codecpar->codec_id;
-    const bool accepted = ServedCodec(id) && avcodec_find_decoder(AVCodecID(id)) != nullptr;
+    const bool served = ServedCodec(id);
+    const bool accepted = served && avcodec_find_decoder(AVCodecID(id)) != nullptr;
+    if (!accepted) {
+        const std::string codec = avcodec_get_name(AVCodecID(id));
+        dec.SetOpenError(served ? "the codec " + codec + " cannot be decoded"
+                                : "this reader does not serve the codec " + codec);
+    }
     dec.Close();
     if (!accepted)
         return false;
@@ -100,26 +107,21 @@ bool CTavmMediaReader::Open(const char* path)
     m.CloseFile();
     zolvex::media::VideoDecoder& dec = m.dec;
     if (!dec.OpenDemuxer(path))
-        return false;
+        return dec.Refuse();
     if (!dec.Format()) {
         av_log(nullptr, AV_LOG_ERROR, "NULL != m_pFormatCtx\n");
-        return false;
+        return dec.Refuse("no demuxer");
     }
-    if (!dec.OpenDecoder()) {
-        dec.Close();
-        return false;
-    }
+    if (!dec.OpenDecoder())
+        return dec.Refuse();
     const AVStream* stream = dec.Stream();
     if (!stream || !stream->codecpar) {
         av_log(nullptr, AV_LOG_ERROR, "NULL != pStream && NULL != pStream->codec\n");
-        dec.Close();
-        return false;
+        return dec.Refuse("no video stream");
     }
     const double duration = GuessMediaDuration(dec.Format()->duration, stream->codecpar->bit_rate, dec.FileSize());
-    if (!(duration > 0)) {
-        dec.Close();
-        return false;
-    }
+    if (!(duration > 0))
+        return dec.Refuse("the length of the video is unknown");
 
     const AVCodecContext* codec = dec.Codec();
     const AVRational sar = av_guess_sample_aspect_ratio(dec.Format(), const_cast<AVStream*>(stream), nullptr);
@@ -132,15 +134,12 @@ bool CTavmMediaReader::Open(const char* path)
     }
 
     const int w = codec->width, h = codec->height;
-    if (w <= 0 || h <= 0 || av_image_check_size(unsigned(w), unsigned(h), 0, nullptr) < 0) {
-        dec.Close();
-        return false;
-    }
+    if (w <= 0 || h <= 0 || av_image_check_size(unsigned(w), unsigned(h), 0, nullptr) < 0)
+        return dec.Refuse("the picture size " + std::to_string(w) + " x " + std::to_string(h) + " cannot be used");
     try {
         m.rgb.assign(size_t(w) * h * 3, 0);
     } catch (const std::bad_alloc&) {
-        dec.Close();
-        return false;
+        return dec.Refuse("out of memory");
     }
     m.width = w;
     m.height = h;
@@ -191,6 +190,8 @@ const unsigned char* CTavmMediaReader::GetFrameData() const
 {
     return impl_->rgb.empty() ? nullptr : impl_->rgb.data();
 }
+
+std::string CTavmMediaReader::OpenError() const { return impl_->dec.OpenError(); }
 
 int64_t CTavmMediaReader::GetReadCount() const { return impl_->readCount; }
 int64_t CTavmMediaReader::GetSeekCount() const { return impl_->dec.SeekCount(); }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/Export.h"
 
@@ -25,8 +26,12 @@ public:
     // to 1 (the frames come top-down, red first) when it does.
     bool Probe(const char* path, int* flip);
     // Opens the file for reading; false for a file without a usable video stream or
-    // without a known duration.
+    // without a known duration. A refusal is logged as a warning.
     bool Open(const char* path);
+    // Why the last Probe or Open refused its file, naming it ("…/a.mpg: no such
+    // file"); empty after one that accepted it. Probe logs nothing: a file of another
+    // codec is no failure, only one for the other reader.
+    std::string OpenError() const;
     // Decodes the picture shown at `seconds` of source time into the frame buffer.
     // Past the end the last picture stays.
     bool ReadFrameAt(double seconds);

@@ -1,5 +1,7 @@
 #include "filter/media/VideoDecoder.h"
 
+#include "filter/common/Log.h"
+#include "filter/media/MediaLog.h"
 #include "filter/media/SlicedScaler.h"
 
 #include <algorithm>
@@ -8,8 +10,6 @@
 #include <utility>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
@@ -42,16 +42,15 @@ VideoDecoder::~VideoDecoder()
 
 void VideoDecoder::Close()
 {
-    sws_freeContext(sws_);
-    sws_ = nullptr;
+    sws_.reset();
     swsSrcFormat_ = swsDstFormat_ = -1;
-    av_frame_free(&dstFrame_);
-    av_frame_free(&cur_);
-    av_frame_free(&next_);
-    av_frame_free(&tmp_);
-    av_packet_free(&pkt_);
-    avcodec_free_context(&codec_);
-    avformat_close_input(&fmt_);
+    dstFrame_.reset();
+    cur_.reset();
+    next_.reset();
+    tmp_.reset();
+    pkt_.reset();
+    codec_.reset();
+    fmt_.reset();
     stream_ = nullptr;
     streamIndex_ = -1;
     pktPending_ = draining_ = eof_ = false;
@@ -59,20 +58,44 @@ void VideoDecoder::Close()
     seekCount_ = 0;
 }
 
+void VideoDecoder::SetOpenError(const std::string& reason)
+{
+    openError_ = path_.empty() ? reason : path_ + ": " + reason;
+}
+
+bool VideoDecoder::Fail(const std::string& reason)
+{
+    SetOpenError(reason);
+    Close();
+    return false;
+}
+
+bool VideoDecoder::Refuse(const std::string& reason)
+{
+    if (!reason.empty())
+        SetOpenError(reason);
+    Close();
+    LogMessage(LogLevel::kWarnings, "cannot open %s\n", openError_.c_str());
+    return false;
+}
+
 bool VideoDecoder::OpenDemuxer(const char* path)
 {
     Close();
-    if (!path)
-        return false;
-    if (avformat_open_input(&fmt_, path, nullptr, nullptr) < 0)
-        return false;
+    RouteFfmpegLog();
+    path_ = path ? path : "";
+    openError_.clear();
+    if (path_.empty())
+        return Fail("no file name");
+    int r = avformat_open_input(Out(fmt_), path, nullptr, nullptr);
+    if (r < 0)
+        return Fail(DescribeOpenFailure(r));
     // Packets the demuxer knows to be incomplete (the tail of a cut file) would only
     // give a half-drawn picture: drop them.
     fmt_->flags |= AVFMT_FLAG_GENPTS | AVFMT_FLAG_DISCARD_CORRUPT;
-    if (avformat_find_stream_info(fmt_, nullptr) < 0) {
-        Close();
-        return false;
-    }
+    r = avformat_find_stream_info(fmt_.get(), nullptr);
+    if (r < 0)
+        return Fail(DescribeOpenFailure(r));
     for (unsigned i = 0; i < fmt_->nb_streams; ++i) {
         AVStream* s = fmt_->streams[i];
         // A cover picture of a sound file is no video to play.
@@ -83,16 +106,12 @@ bool VideoDecoder::OpenDemuxer(const char* path)
             break;
         }
     }
-    if (!stream_) {
-        Close();
-        return false;
-    }
+    if (!stream_)
+        return Fail("no video stream");
 
     const AVRational tb = stream_->time_base;
-    if (!ValidRate(tb)) {
-        Close();
-        return false;
-    }
+    if (!ValidRate(tb))
+        return Fail("the video stream has no time base");
     AVRational rate = stream_->avg_frame_rate;
     if (!ValidRate(rate))
         rate = stream_->r_frame_rate;
@@ -121,12 +140,16 @@ bool VideoDecoder::OpenDecoder()
 {
     if (!stream_ || codec_)
         return false;
-    const AVCodec* decoder = avcodec_find_decoder(stream_->codecpar->codec_id);
-    if (!decoder)
+    const AVCodecID id = stream_->codecpar->codec_id;
+    const AVCodec* decoder = avcodec_find_decoder(id);
+    if (!decoder) {
+        SetOpenError(std::string("the codec ") + avcodec_get_name(id) + " cannot be decoded");
         return false;
-    codec_ = avcodec_alloc_context3(decoder);
-    if (!codec_ || avcodec_parameters_to_context(codec_, stream_->codecpar) < 0) {
-        avcodec_free_context(&codec_);
+    }
+    codec_.reset(avcodec_alloc_context3(decoder));
+    if (!codec_ || avcodec_parameters_to_context(codec_.get(), stream_->codecpar) < 0) {
+        SetOpenError("out of memory");
+        codec_.reset();
         return false;
     }
     codec_->pkt_timebase = stream_->time_base;
@@ -134,22 +157,27 @@ bool VideoDecoder::OpenDecoder()
     // are the same, only later by a frame or two.
     codec_->thread_count = 0;
     codec_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    if (avcodec_open2(codec_, decoder, nullptr) < 0) {
-        avcodec_free_context(&codec_);
+    const int r = avcodec_open2(codec_.get(), decoder, nullptr);
+    if (r < 0) {
+        SetOpenError(std::string("the codec ") + avcodec_get_name(id) + " cannot be decoded (" +
+                     DescribeOpenFailure(r) + ")");
+        codec_.reset();
         return false;
     }
-    cur_ = av_frame_alloc();
-    next_ = av_frame_alloc();
-    tmp_ = av_frame_alloc();
+    cur_.reset(av_frame_alloc());
+    next_.reset(av_frame_alloc());
+    tmp_.reset(av_frame_alloc());
     if (!cur_ || !next_ || !tmp_) {
         av_log(nullptr, AV_LOG_ERROR, "  couldn't allocate a video frame\n");
-        avcodec_free_context(&codec_);
+        SetOpenError("out of memory");
+        codec_.reset();
         return false;
     }
-    dstFrame_ = av_frame_alloc();
-    pkt_ = av_packet_alloc();
+    dstFrame_.reset(av_frame_alloc());
+    pkt_.reset(av_packet_alloc());
     if (!dstFrame_ || !pkt_) {
-        avcodec_free_context(&codec_);
+        SetOpenError("out of memory");
+        codec_.reset();
         return false;
     }
     firstFromStart_ = true;
@@ -190,8 +218,8 @@ double VideoDecoder::FramesAhead(int64_t us) const
 
 void VideoDecoder::ResetDecoding()
 {
-    avcodec_flush_buffers(codec_);
-    av_packet_unref(pkt_);
+    avcodec_flush_buffers(codec_.get());
+    av_packet_unref(pkt_.get());
     pktPending_ = draining_ = eof_ = false;
     hasCur_ = hasNext_ = haveLastPts_ = false;
     firstFromStart_ = false;
@@ -204,7 +232,7 @@ int VideoDecoder::DecodeNext(AVFrame* out, int64_t* pts)
     // Bounds the loop should a broken decoder neither give a picture nor end.
     int idleRounds = 0;
     for (;;) {
-        int r = avcodec_receive_frame(codec_, out);
+        int r = avcodec_receive_frame(codec_.get(), out);
         if (r >= 0) {
             int64_t p = out->best_effort_timestamp;
             if (p == AV_NOPTS_VALUE)
@@ -226,20 +254,20 @@ int VideoDecoder::DecodeNext(AVFrame* out, int64_t* pts)
         if (draining_)
             continue;
         if (!pktPending_) {
-            r = av_read_frame(fmt_, pkt_);
+            r = av_read_frame(fmt_.get(), pkt_.get());
             if (r < 0) {
                 if (fmt_->pb && fmt_->pb->error < 0)
                     return -1;
-                avcodec_send_packet(codec_, nullptr);
+                avcodec_send_packet(codec_.get(), nullptr);
                 draining_ = true;
                 continue;
             }
             if (pkt_->stream_index != streamIndex_) {
-                av_packet_unref(pkt_);
+                av_packet_unref(pkt_.get());
                 continue;
             }
         }
-        r = avcodec_send_packet(codec_, pkt_);
+        r = avcodec_send_packet(codec_.get(), pkt_.get());
         if (r == AVERROR(EAGAIN)) {
             // The decoder must give a picture before it takes more; if it gave
             // nothing just now, it is stuck.
@@ -249,7 +277,7 @@ int VideoDecoder::DecodeNext(AVFrame* out, int64_t* pts)
             continue;
         }
         pktPending_ = false;
-        av_packet_unref(pkt_);
+        av_packet_unref(pkt_.get());
     }
 }
 
@@ -267,7 +295,7 @@ bool VideoDecoder::DecodeTo(int64_t us)
     }
     while (!hasNext_ && !eof_) {
         int64_t pts = 0;
-        const int r = DecodeNext(tmp_, &pts);
+        const int r = DecodeNext(tmp_.get(), &pts);
         if (r < 0)
             return false;
         if (r == 0)
@@ -299,16 +327,16 @@ bool VideoDecoder::SeekTo(int64_t us)
         int r = -1;
         // Back to the first byte, these demuxers read as if the file were new.
         if (seekSettleTicks_ > 0 && ts <= startTicks_)
-            r = av_seek_frame(fmt_, -1, 0, AVSEEK_FLAG_BYTE);
+            r = av_seek_frame(fmt_.get(), -1, 0, AVSEEK_FLAG_BYTE);
         if (r < 0)
-            r = av_seek_frame(fmt_, streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
+            r = av_seek_frame(fmt_.get(), streamIndex_, ts, AVSEEK_FLAG_BACKWARD);
         if (r < 0)
-            r = avformat_seek_file(fmt_, streamIndex_, INT64_MIN, ts, INT64_MAX, 0);
+            r = avformat_seek_file(fmt_.get(), streamIndex_, INT64_MIN, ts, INT64_MAX, 0);
         ResetDecoding();
         if (r < 0)
             return false;
         int64_t pts = 0;
-        const int d = DecodeNext(cur_, &pts);
+        const int d = DecodeNext(cur_.get(), &pts);
         if (d < 0)
             return false;
         if (d > 0) {
@@ -331,8 +359,7 @@ bool VideoDecoder::SetUpScaler(const AVFrame* src, int width, int height, int ds
     if (sws_ && swsSrcW_ == src->width && swsSrcH_ == src->height && swsSrcFormat_ == src->format &&
         swsDstW_ == width && swsDstH_ == height && swsDstFormat_ == dstFormat)
         return true;
-    sws_freeContext(sws_);
-    sws_ = NewSlicedScaler(src->width, src->height, src->format, width, height, dstFormat);
+    sws_.reset(NewSlicedScaler(src->width, src->height, src->format, width, height, dstFormat));
     if (!sws_)
         return false;
     swsSrcW_ = src->width;
@@ -349,17 +376,17 @@ bool VideoDecoder::Convert(unsigned char* dst, int width, int height, bool botto
     if (!hasCur_ || !dst || width <= 0 || height <= 0 || cur_->width <= 0 || cur_->height <= 0)
         return false;
     const int dstFormat = bottomUpBgr ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_RGB24;
-    if (!SetUpScaler(cur_, width, height, dstFormat))
+    if (!SetUpScaler(cur_.get(), width, height, dstFormat))
         return false;
     // libswscale's vector code writes a little past the end of each row, so it works
     // into padded rows of its own, which are then copied out without the padding.
-    av_frame_unref(dstFrame_);
+    av_frame_unref(dstFrame_.get());
     dstFrame_->width = width;
     dstFrame_->height = height;
     dstFrame_->format = dstFormat;
-    if (av_frame_get_buffer(dstFrame_, 64) < 0)
+    if (av_frame_get_buffer(dstFrame_.get(), 64) < 0)
         return false;
-    const int r = sws_scale_frame(sws_, dstFrame_, cur_);
+    const int r = sws_scale_frame(sws_.get(), dstFrame_.get(), cur_.get());
     if (r >= 0) {
         const size_t stride = size_t(width) * 3;
         for (int y = 0; y < height; ++y) {
@@ -368,7 +395,7 @@ bool VideoDecoder::Convert(unsigned char* dst, int width, int height, bool botto
             std::memcpy(to, dstFrame_->data[0] + ptrdiff_t(y) * dstFrame_->linesize[0], stride);
         }
     }
-    av_frame_unref(dstFrame_);
+    av_frame_unref(dstFrame_.get());
     return r >= 0;
 }
 

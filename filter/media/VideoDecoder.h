@@ -4,13 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
-struct AVCodecContext;
-struct AVFormatContext;
-struct AVFrame;
-struct AVPacket;
-struct AVStream;
-struct SwsContext;
+#include "filter/media/FfmpegPointers.h"
 
 namespace zolvex {
 namespace media {
@@ -28,10 +24,18 @@ public:
     // Opens the decoder of the chosen stream.
     bool OpenDecoder();
     void Close();
+    // Why the last OpenDemuxer or OpenDecoder failed, or why the caller refused the
+    // file, naming it ("…/a.mpg: no video stream"); empty after an open that worked.
+    const std::string& OpenError() const { return openError_; }
+    // Records a refusal of the caller's own for the file being opened.
+    void SetOpenError(const std::string& reason);
+    // Gives the file up: records `reason` (none: keeps the decoder's own), logs it as
+    // a warning and closes. Always false.
+    bool Refuse(const std::string& reason = {});
 
-    AVFormatContext* Format() const { return fmt_; }
+    AVFormatContext* Format() const { return fmt_.get(); }
     AVStream* Stream() const { return stream_; }
-    AVCodecContext* Codec() const { return codec_; }
+    AVCodecContext* Codec() const { return codec_.get(); }
     // Size of the file in bytes, or -1 when the byte stream cannot tell.
     int64_t FileSize() const;
     // The container's start time in microseconds, 0 when it has none.
@@ -71,18 +75,21 @@ private:
     int64_t LimitTicks(int64_t us) const;
     bool SetUpScaler(const AVFrame* src, int width, int height, int dstFormat);
 
-    AVFormatContext* fmt_ = nullptr;
-    AVCodecContext* codec_ = nullptr;
+    // Sets OpenError() to "<file>: <reason>", closes everything and returns false.
+    bool Fail(const std::string& reason);
+
+    InputFormatPtr fmt_;
+    CodecContextPtr codec_;
     AVStream* stream_ = nullptr;
     int streamIndex_ = -1;
-    AVPacket* pkt_ = nullptr;
+    PacketPtr pkt_;
     bool pktPending_ = false;  // a packet the decoder could not take yet
     bool draining_ = false;
     bool eof_ = false;
 
-    AVFrame* cur_ = nullptr;   // the picture shown
-    AVFrame* next_ = nullptr;  // decoded ahead of the last target, not shown yet
-    AVFrame* tmp_ = nullptr;
+    FramePtr cur_;   // the picture shown
+    FramePtr next_;  // decoded ahead of the last target, not shown yet
+    FramePtr tmp_;
     bool hasCur_ = false, hasNext_ = false;
     int64_t curPts_ = 0, nextPts_ = 0, lastPts_ = 0;
     bool haveLastPts_ = false;
@@ -100,10 +107,13 @@ private:
     // stored in the stream; such seeks land early enough for the guesses to settle.
     int64_t seekSettleTicks_ = 0;
 
-    SwsContext* sws_ = nullptr;
+    SwsPtr sws_;
     int swsSrcW_ = 0, swsSrcH_ = 0, swsSrcFormat_ = -1;
     int swsDstW_ = 0, swsDstH_ = 0, swsDstFormat_ = -1;
-    AVFrame* dstFrame_ = nullptr;
+    FramePtr dstFrame_;
+
+    std::string path_;  // of the file being opened, for OpenError()
+    std::string openError_;
 };
 
 }  // namespace media
