@@ -12,6 +12,7 @@
 #include "platform/Region.h"
 #include "platform/ClassRegistry.h"
 #include "platform/Prompt.h"
+#include "platform/ReplacingFile.h"
 // common: frames, lists, threads, drawing surfaces and the log.
 #include "filter/common/TavmArray.h"
 #include "filter/common/ByteLayout.h"

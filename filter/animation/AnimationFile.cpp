@@ -7,10 +7,8 @@
 // bytes never asks for gigabytes.
 #include "filter/animation/AnimationFile.h"
 
-#include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -21,6 +19,7 @@
 #include <string>
 
 #include "filter/animation/AnimationInternal.h"
+#include "platform/ReplacingFile.h"
 
 using namespace zolvex::arf;
 
@@ -432,13 +431,21 @@ bool NewGuid(GUID& g)
 
 class FieldWriter {
 public:
-    explicit FieldWriter(FILE* f) : f_(f) {}
-    bool ok() const { return ok_; }
+    explicit FieldWriter(zolvex::ReplacingFile& out) : out_(out) {}
 
+    // Fields gather in a buffer, so the file sees a few large writes, not one per field.
     void Bytes(const void* p, size_t n)
     {
-        if (ok_ && n && std::fwrite(p, 1, n, f_) != n)
-            ok_ = false;
+        if (!ok_ || !n)
+            return;
+        if (used_ + n > sizeof buffer_ && !Flush())
+            return;
+        if (n >= sizeof buffer_) {
+            ok_ = out_.Write(p, n);
+            return;
+        }
+        std::memcpy(buffer_ + used_, p, n);
+        used_ += n;
     }
     void Int(int32_t v)
     {
@@ -452,9 +459,18 @@ public:
         std::memcpy(&i, &v, 4);
         Int(i);
     }
+    bool Flush()
+    {
+        if (ok_ && used_)
+            ok_ = out_.Write(buffer_, used_);
+        used_ = 0;
+        return ok_;
+    }
 
 private:
-    FILE* f_;
+    zolvex::ReplacingFile& out_;
+    unsigned char buffer_[16384];
+    size_t used_ = 0;
     bool ok_ = true;
 };
 
@@ -537,23 +553,6 @@ void WriteEffect(FieldWriter& w, tagROMANCE_EFFECT2& e, const GUID& guid)
     }
 }
 
-// A fresh file next to the target, so that the finished file can be renamed over it.
-int CreateTemporary(const std::string& target, std::string& name)
-{
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        uint32_t tag = 0;
-        if (!RandomBytes(&tag, sizeof tag))
-            tag = uint32_t(attempt) * 2654435761u;
-        char suffix[24];
-        std::snprintf(suffix, sizeof suffix, ".tmp-%08x", tag);
-        name = target + suffix;
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
 }  // namespace
 
 bool WriteAnimationEffect(tagROMANCE_EFFECT2* effect, const char* path)
@@ -582,33 +581,11 @@ bool WriteAnimationEffect(tagROMANCE_EFFECT2* effect, const char* path)
         return false;
     }
 
-    std::string temporary;
-    const int fd = CreateTemporary(target, temporary);
-    if (fd < 0)
+    // A failed or interrupted write leaves an existing file of that name as it was.
+    zolvex::ReplacingFile file;
+    if (!file.Open(target))
         return false;
-    FILE* f = fdopen(fd, "wb");
-    if (!f) {
-        const int e = errno;
-        close(fd);
-        unlink(temporary.c_str());
-        errno = e;
-        return false;
-    }
-    FieldWriter w(f);
+    FieldWriter w(file);
     WriteEffect(w, *effect, guid);
-    bool ok = w.ok() && std::fflush(f) == 0 && fsync(fileno(f)) == 0;
-    int e = ok ? 0 : (errno ? errno : EIO);
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        e = errno;
-    }
-    if (ok && rename(temporary.c_str(), target.c_str()) != 0) {
-        ok = false;
-        e = errno;
-    }
-    if (!ok) {
-        unlink(temporary.c_str());
-        errno = e;
-    }
-    return ok;
+    return w.Flush() && file.Commit();
 }

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "filter/animation/AnimationFile.h"
-#include "studio/project/ReplacingFile.h"
+#include "platform/ReplacingFile.h"
 
 namespace zolvex {
 namespace studio {

@@ -14,9 +14,9 @@
 #include "filter/common/ByteLayout.h"
 #include "filter/media/AnimatedPicture.h"
 #include "filter/timeline/model/RecordLayouts.h"
+#include "platform/ReplacingFile.h"
 #include "studio/project/DataFolder.h"
 #include "studio/project/ProjectLayouts.h"
-#include "studio/project/ReplacingFile.h"
 
 namespace zolvex {
 namespace studio {

@@ -15,7 +15,7 @@
 #include <new>
 
 #include "filter/timeline/model/RecordLayouts.h"
-#include "studio/project/ReplacingFile.h"
+#include "platform/ReplacingFile.h"
 
 namespace zolvex {
 namespace studio {

@@ -175,7 +175,9 @@ TEST(FurtherEffects, LeftHalfPolygonLeavesTheRightHalfAloneButFrogIgnoresIt)
         }
 }
 
-// Run under the sanitizers: no size reads or writes outside the frames.
+// Run under the sanitizers: no size reads or writes outside the frames. An effect
+// that only copied its source would pass that, so each must also change the textured
+// picture where it applies and, but for Frog, nothing outside its triangle.
 TEST(FurtherEffects, SurviveTinyAndOddFrames)
 {
     const int sizes[][2] = {{1, 1}, {2, 3}, {7, 5}, {29, 31}, {31, 2}, {120, 90}};
@@ -188,6 +190,26 @@ TEST(FurtherEffects, SurviveTinyAndOddFrames)
                 const Frame out = Apply(f.fx, id % kCount, src, id >= kCount ? &tri.op : nullptr);
                 if (bpp != 3 && bpp != 4) {
                     ASSERT_EQ(out, src) << kNames[id % kCount] << " only copies other pixel sizes";
+                    continue;
+                }
+                const int w = s[0], h = s[1];
+                bool changedInside = false;
+                for (int i = 0; i < h; ++i)
+                    for (int j = 0; j < w; ++j) {
+                        const size_t at = (size_t(i) * w + j) * bpp;
+                        const bool same = std::memcmp(&out[at], &src[at], size_t(bpp)) == 0;
+                        // Memory row i meets picture row h − i, as in the effects.
+                        if (id < kCount || f.fx.IsPixelValid(j, h - i)) {
+                            changedInside |= !same;
+                        } else if (id % kCount != kFrog) {
+                            ASSERT_TRUE(same) << kNames[id % kCount] << " outside its triangle at " << j << "," << i
+                                              << " on " << w << "x" << h << "x" << bpp;
+                        }
+                    }
+                // Frames from 7 × 5 leave each effect room to act; Mosaic's blocks need more.
+                if (w >= 7 && h >= 5 && (id % kCount != kMosaic || w >= 120)) {
+                    EXPECT_TRUE(changedInside) << kNames[id % kCount] << (id >= kCount ? " in its triangle" : "")
+                                               << " on " << w << "x" << h << "x" << bpp;
                 }
             }
 }

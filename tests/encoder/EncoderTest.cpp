@@ -20,6 +20,7 @@
 #include "filter/timeline/stream/EncoderLock.h"
 #include "filter/timeline/stream/TavmControl.h"
 #include "tests/support/Command.h"
+#include "tests/support/TestMedia.h"
 #include "tools/common/SyntheticMovie.h"
 
 using namespace zolvex;
@@ -32,7 +33,9 @@ namespace {
 
 constexpr int kMp2 = 0x15000, kMp3 = 0x15001, kAc3 = 0x15004, kAmrNb = 0x12000, kPcmS16 = 0x10000, kPcmU8 = 0x10005;
 
-std::string g_dir;
+// The movies are checked with both tools.
+testsupport::TestMedia g_media("encoder", {"ffprobe", "ffmpeg"});
+const std::string& g_dir = g_media.Dir();
 
 struct Movie {
     std::string file;
@@ -218,22 +221,13 @@ Packs ReadPacks(const std::vector<unsigned char>& d)
 
 class EncoderTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        char dir[] = "/tmp/zolvex-encoder-XXXXXX";
-        if (HaveTool("ffprobe") && HaveTool("ffmpeg") && mkdtemp(dir))
-            g_dir = dir;
-    }
+    static void SetUpTestSuite() { g_media.Open(); }
     static void TearDownTestSuite()
     {
-        if (!g_dir.empty() && !std::getenv("ZOLVEX_KEEP_MOVIES"))
-            Capture("rm -rf " + Quote(g_dir));
+        if (!std::getenv("ZOLVEX_KEEP_MOVIES"))
+            g_media.Remove();
     }
-    void SetUp() override
-    {
-        if (g_dir.empty())
-            GTEST_SKIP() << "ffprobe and ffmpeg are missing (scripts/install-deps)";
-    }
+    void SetUp() override { ZOLVEX_REQUIRE_MEDIA(g_media); }
 };
 
 struct Expected {

@@ -20,6 +20,7 @@
 #include "filter/media/TavmDetReader.h"
 #include "filter/media/TavmMediaReader.h"
 #include "platform/wintypes.h"
+#include "tests/support/TestMedia.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -65,8 +66,8 @@ const ClipInfo kClips[kClipCount] = {
     {"garbage.mpg", 0, "", 0, 0, 0},
 };
 
-std::string g_dir;
-bool g_ffmpeg = false;
+zolvex::testsupport::TestMedia g_media("media");
+const std::string& g_dir = g_media.Dir();
 
 std::string Path(Clip c) { return g_dir + "/" + kClips[c].file; }
 std::string TempPath(const std::string& name) { return g_dir + "/" + name; }
@@ -87,42 +88,24 @@ std::string Input(const ClipInfo& c)
     }
 }
 
-class MediaEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        // Damaged files are read on purpose; their complaints would only be noise.
-        av_log_set_level(AV_LOG_QUIET);
-        char dir[] = "/tmp/zolvex-media-XXXXXX";
-        if (std::system("ffmpeg -version >/dev/null 2>&1") != 0 || !mkdtemp(dir))
-            return;
-        g_ffmpeg = true;
-        g_dir = dir;
-        std::string script;  // side by side: each encoder has little to do
-        for (const ClipInfo& c : kClips)
-            if (c.source)
-                script += "ffmpeg -nostdin -v error -y " + Input(c) + " " + c.options +
-                          (c.source == 's' ? "" : " -pix_fmt yuv420p") + " '" + g_dir + "/" + c.file + "' & ";
-        std::system((script + "wait").c_str());
-        std::mt19937 random(7);
-        std::vector<char> junk(64 * 1024);
-        for (char& b : junk)
-            b = char(random());
-        std::ofstream(Path(kGarbage), std::ios::binary).write(junk.data(), std::streamsize(junk.size()));
-    }
-    void TearDown() override
-    {
-        if (!g_dir.empty())
-            std::system(("rm -rf '" + g_dir + "'").c_str());
-    }
-};
-::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new MediaEnvironment);
-
-#define REQUIRE_TEST_MEDIA()                                                                         \
-    do {                                                                                             \
-        if (!g_ffmpeg)                                                                               \
-            GTEST_SKIP() << "the ffmpeg command is missing, so there is no test media (scripts/install-deps)"; \
-    } while (0)
+void MakeMedia(zolvex::testsupport::TestMedia& media)
+{
+    // Damaged files are read on purpose; their complaints would only be noise.
+    av_log_set_level(AV_LOG_QUIET);
+    std::vector<std::string> commands;  // side by side: each encoder has little to do
+    for (const ClipInfo& c : kClips)
+        if (c.source)
+            commands.push_back("ffmpeg -nostdin -v error -y " + Input(c) + " " + c.options +
+                               (c.source == 's' ? "" : " -pix_fmt yuv420p") + " '" + g_dir + "/" + c.file + "'");
+    if (!media.Run(commands))
+        return;
+    std::mt19937 random(7);
+    std::vector<char> junk(64 * 1024);
+    for (char& b : junk)
+        b = char(random());
+    std::ofstream(Path(kGarbage), std::ios::binary).write(junk.data(), std::streamsize(junk.size()));
+}
+::testing::Environment* const g_environment = zolvex::testsupport::AddMediaEnvironment(g_media, MakeMedia);
 
 // The number a pattern frame carries, or -1 for any other picture.
 int FrameNumber(const unsigned char* pixels, int width, int height, bool bottomUp)
@@ -202,7 +185,7 @@ void WriteBytes(const std::string& path, const std::vector<char>& bytes, size_t 
 
 TEST(MediaReaderProbe, AcceptsExactlyTheServedCodecsAndSetsFlip)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     CTavmMediaReader reader;
     for (Clip c : {kMpeg2Ps, kMpeg4Avi, kMpeg4Mp4, kMsMpeg4Avi, kNtscPs, kMsMpeg4V2Avi, kRawMpeg2, kMpeg1Ps, kSoundOnly,
                    kGarbage}) {
@@ -235,7 +218,7 @@ class Containers : public ::testing::TestWithParam<Clip> {};
 // every picture must be the frame of its time, and none of it may seek.
 TEST_P(Containers, SequentialReadsShowTheFrameOfTheirTimeWithoutSeeking)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     const Clip clip = GetParam();
     for (double rate : {15.0, 25.0, 30000.0 / 1001.0})
         for (int step : {1, 2, 3}) {
@@ -253,7 +236,7 @@ TEST_P(Containers, SequentialReadsShowTheFrameOfTheirTimeWithoutSeeking)
 
 TEST_P(Containers, JumpsLandOnTheFrameOfTheirTimeAndSeekOnlyWhenNeeded)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     const Clip clip = GetParam();
     CTavmMediaReader reader;
     ASSERT_TRUE(reader.Open(Path(clip).c_str()));
@@ -273,7 +256,7 @@ TEST_P(Containers, JumpsLandOnTheFrameOfTheirTimeAndSeekOnlyWhenNeeded)
 // Scrubbing reads anywhere: random times against both readers.
 TEST_P(Containers, RandomTimesShowTheirFrames)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     const Clip clip = GetParam();
     CTavmMediaReader reader;
     CTavmDetReader det;
@@ -295,7 +278,7 @@ TEST_P(Containers, RandomTimesShowTheirFrames)
 
 TEST_P(Containers, PastTheEndTheLastPictureStays)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     const Clip clip = GetParam();
     const double end = kClips[clip].seconds;
     const int last = Frames(clip) - 1;
@@ -333,7 +316,7 @@ INSTANTIATE_TEST_SUITE_P(Clips, Containers, ::testing::Values(kMpeg2Ps, kMpeg4Av
 
 TEST(StudioReader, CountsFromTheStreamsZeroAndSeeksOncePerSecondOfReads)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     const double start = Facts(kMpeg2Ps).startUs * 1e-6;
     ASSERT_GT(start, 0.1);  // MPEG-PS starts late; that is the point
     CTavmMediaReader studio(CTavmMediaReader::kStudioReader), filter;
@@ -377,7 +360,7 @@ TEST(GuessMediaDuration, NinetyPercentOfTheSizeOverTheByteRateWhenTheContainerCa
 
 TEST(MediaReaderOpen, LogsANonSquareSampleAspectButKeepsTheCodedSize)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     LogCapture log;
     CTavmMediaReader reader;
     ASSERT_TRUE(reader.Open(Path(kWideSar).c_str()));
@@ -395,7 +378,7 @@ TEST(MediaReaderOpen, LogsANonSquareSampleAspectButKeepsTheCodedSize)
 // the media reader cannot guess its length; the det reader shows its start.
 TEST(MediaReaderOpen, AStreamOfUnknownLengthIsRefusedButTheDetReaderShowsItsStart)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     ASSERT_EQ(Facts(kRawMpeg2).durationUs, AV_NOPTS_VALUE);
     ASSERT_LE(Facts(kRawMpeg2).videoBitRate, 0);
     CTavmMediaReader reader;
@@ -411,7 +394,7 @@ TEST(MediaReaderOpen, AStreamOfUnknownLengthIsRefusedButTheDetReaderShowsItsStar
 
 TEST(DetReader, FrameIsAHeaderAndBottomUpBgrRowsWithinTheDuration)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     CTavmDetReader det;
     EXPECT_FALSE(det.ReadFrameAt(0));  // nothing open
     ASSERT_TRUE(det.Open(Path(kColourAvi).c_str()));
@@ -445,7 +428,7 @@ TEST(DetReader, FrameIsAHeaderAndBottomUpBgrRowsWithinTheDuration)
 
 TEST(DamagedFiles, ATruncatedFilePlaysToItsCutAndKeepsTheLastWholePicture)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     for (Clip clip : {kMpeg4Avi, kMpeg2Ps}) {
         const std::vector<char> bytes = ReadBytes(clip);
         const std::string cut = TempPath(std::string("cut-") + kClips[clip].file);
@@ -465,7 +448,7 @@ TEST(DamagedFiles, ATruncatedFilePlaysToItsCutAndKeepsTheLastWholePicture)
 
 TEST(DamagedFiles, FilesWithoutPicturesFailCleanly)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     WriteBytes(TempPath("empty.avi"), {}, 0);
     for (const std::string& path : {Path(kGarbage), Path(kSoundOnly), TempPath("empty.avi"), TempPath("none.mpg")}) {
         CTavmMediaReader reader;
@@ -479,7 +462,7 @@ TEST(DamagedFiles, FilesWithoutPicturesFailCleanly)
 // and the sanitizer build watches every access.
 TEST(DamagedFiles, EveryCutAndCorruptionFailsOrReadsCleanly)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     std::mt19937 random(11);
     for (Clip clip : {kSmallPs, kSmallAvi}) {
         const std::vector<char> bytes = ReadBytes(clip);

@@ -13,14 +13,15 @@
 #include "filter/media/MagickReady.h"
 #include "studio/project/MediaItems.h"
 #include "tests/support/Command.h"
+#include "tests/support/TestMedia.h"
 
 using namespace zolvex;
 using namespace zolvex::studio;
-using testsupport::Capture;
 using testsupport::Quote;
 
 namespace {
 
+testsupport::TestMedia g_media("media-items");
 std::string g_dir;
 
 struct Rgb {
@@ -55,17 +56,17 @@ class MediaItemTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        char dir[] = "/tmp/zolvex-media-items-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        g_dir = std::string(dir) + "/";
+        ASSERT_TRUE(g_media.Open()) << g_media.Why();
+        g_dir = g_media.Dir() + "/";
         magick::EnsureReady();
         // A clip red above and blue below, a wide picture green on the left and
-        // yellow on the right, a tone, and a picture that is not one.
-        const std::string script =
+        // yellow on the right, a tone, and a picture that is not one. Without ffmpeg
+        // the tests of the clip and the tone are skipped (ZOLVEX_REQUIRE_MEDIA).
+        const std::vector<std::string> commands = {
             "ffmpeg -nostdin -v error -f lavfi -i \"color=red:s=320x240:r=25:d=2,drawbox=y=120:h=120:color=blue:t=fill\" "
-            "-c:v mpeg2video -q:v 2 " + Quote(g_dir + "Clip.MPG") + " && "
-            "ffmpeg -nostdin -v error -f lavfi -i sine=d=1 " + Quote(g_dir + "tone.wav");
-        ASSERT_EQ(std::system(script.c_str()), 0);
+            "-c:v mpeg2video -q:v 2 " + Quote(g_dir + "Clip.MPG"),
+            "ffmpeg -nostdin -v error -f lavfi -i sine=d=1 " + Quote(g_dir + "tone.wav")};
+        ASSERT_TRUE(g_media.Run(commands) || g_media.Missing()) << g_media.Why();
         Magick::Image wide(Magick::Geometry(200, 100), Magick::Color("lime"));
         wide.fillColor(Magick::Color("yellow"));
         wide.draw(Magick::DrawableRectangle(100, 0, 199, 99));
@@ -73,7 +74,7 @@ protected:
         std::ofstream(g_dir + "broken.jpg") << "not a picture at all";
         std::ofstream(g_dir + "notes.txt") << "text";
     }
-    static void TearDownTestSuite() { Capture("rm -rf " + Quote(g_dir)); }
+    static void TearDownTestSuite() { g_media.Remove(); }
 };
 
 }  // namespace
@@ -99,6 +100,7 @@ TEST_F(MediaItemTest, KindComesFromTheExtension)
 
 TEST_F(MediaItemTest, VideoItemHasItsPartsSizeDurationAndAnUprightThumbnail)
 {
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     const std::string path = g_dir + "Clip.MPG";
     MediaItem item;
     MediaThumbnail thumb;
@@ -144,6 +146,7 @@ TEST_F(MediaItemTest, PictureIsFittedKeepingItsShape)
 
 TEST_F(MediaItemTest, AudioGetsTheFixedPicture)
 {
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     MediaItem item;
     MediaThumbnail thumb, again;
     ASSERT_TRUE(CreateMediaItem((g_dir + "tone.wav").c_str(), item, thumb));

@@ -21,6 +21,7 @@
 #include "filter/timeline/audio/TavmMixer.h"
 #include "filter/timeline/stream/StreamLoop.h"
 #include "filter/timeline/model/TimelineTime.h"
+#include "tests/support/TestMedia.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -34,8 +35,8 @@ const double kAmp = 0.5 * 32767;     // the tones' amplitude
 const int64_t kBlockUnits = 464399;  // one stereo block
 const int kFrames = 2048;
 
-std::string g_dir;
-bool g_ffmpeg = false;
+testsupport::TestMedia g_media("mixer");
+const std::string& g_dir = g_media.Dir();
 
 std::string Path(const std::string& name) { return g_dir + "/" + name; }
 
@@ -80,54 +81,36 @@ void WriteFile(const std::string& name, const std::vector<char>& bytes)
     std::ofstream(Path(name), std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
 }
 
-class MixerEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        av_log_set_level(AV_LOG_QUIET);  // damaged files are read on purpose
-        char dir[] = "/tmp/zolvex-mixer-XXXXXX";
-        if (std::system("ffmpeg -version >/dev/null 2>&1") != 0 || !mkdtemp(dir))
-            return;
-        g_ffmpeg = true;
-        g_dir = dir;
-        std::string script;
-        for (const auto& c : kClips)
-            script += "ffmpeg -nostdin -v error -y " + c.second + " '" + Path(c.first) + "' & ";
-        std::system((script + "wait").c_str());
+void MakeMedia(testsupport::TestMedia& media)
+{
+    av_log_set_level(AV_LOG_QUIET);  // damaged files are read on purpose
+    std::vector<std::string> commands;
+    for (const auto& c : kClips)
+        commands.push_back("ffmpeg -nostdin -v error -y " + c.second + " '" + Path(c.first) + "'");
+    if (!media.Run(commands))
+        return;
 
-        std::mt19937 random(11);
-        std::vector<char> junk(64 * 1024);
-        for (char& b : junk)
-            b = char(random());
-        WriteFile("garbage.wav", junk);
-        WriteFile("empty.wav", {});
-        // A WAV of format tag 0x7777, which no decoder knows.
-        std::vector<char> wav = ReadFile("s24.wav");
-        wav[20] = wav[21] = 0x77;
-        WriteFile("nodecoder.wav", wav);
-        // Damaged inside, or cut short (a WAV header then promises more than there is).
-        for (const char* name : {"tone.mp3", "tone.mp2", "s24.wav", "mpeg2.mpg", "mpeg4.mp4"}) {
-            std::vector<char> bytes = ReadFile(name), damaged = bytes;
-            for (size_t k = bytes.size() / 3; k < bytes.size() / 2; k += 7)
-                damaged[k] = char(random());
-            WriteFile(std::string("damaged.") + name, damaged);
-            bytes.resize(bytes.size() / 3);
-            WriteFile(std::string("cut.") + name, bytes);
-        }
+    std::mt19937 random(11);
+    std::vector<char> junk(64 * 1024);
+    for (char& b : junk)
+        b = char(random());
+    WriteFile("garbage.wav", junk);
+    WriteFile("empty.wav", {});
+    // A WAV of format tag 0x7777, which no decoder knows.
+    std::vector<char> wav = ReadFile("s24.wav");
+    wav[20] = wav[21] = 0x77;
+    WriteFile("nodecoder.wav", wav);
+    // Damaged inside, or cut short (a WAV header then promises more than there is).
+    for (const char* name : {"tone.mp3", "tone.mp2", "s24.wav", "mpeg2.mpg", "mpeg4.mp4"}) {
+        std::vector<char> bytes = ReadFile(name), damaged = bytes;
+        for (size_t k = bytes.size() / 3; k < bytes.size() / 2; k += 7)
+            damaged[k] = char(random());
+        WriteFile(std::string("damaged.") + name, damaged);
+        bytes.resize(bytes.size() / 3);
+        WriteFile(std::string("cut.") + name, bytes);
     }
-    void TearDown() override
-    {
-        if (!g_dir.empty())
-            std::system(("rm -rf '" + g_dir + "'").c_str());
-    }
-};
-::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new MixerEnvironment);
-
-#define REQUIRE_TEST_MEDIA()                                                                                  \
-    do {                                                                                                      \
-        if (!g_ffmpeg)                                                                                        \
-            GTEST_SKIP() << "the ffmpeg command is missing, so there is no test media (scripts/install-deps)"; \
-    } while (0)
+}
+::testing::Environment* const g_environment = testsupport::AddMediaEnvironment(g_media, MakeMedia);
 
 struct Project {
     SceneList scenes{8};
@@ -260,7 +243,7 @@ TEST(Mixer, FormatChannelsAndTimelineReset)
 
 TEST(Mixer, VolumeWeighsSceneSoundAgainstMusic)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Project p;
     p.AddScene("mono.wav", 0, 1);
     p.AddMusic("music440.wav", 0, 1, 4);
@@ -275,7 +258,7 @@ TEST(Mixer, VolumeWeighsSceneSoundAgainstMusic)
 
 TEST(Mixer, LoudSourcesSaturateInsteadOfWrappingRound)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Project one, two;
     one.AddMusic("loud.wav", 0, 1, 1);
     two.AddMusic("loud.wav", 0, 1, 1);
@@ -292,7 +275,7 @@ TEST(Mixer, LoudSourcesSaturateInsteadOfWrappingRound)
 
 TEST(Mixer, TrackLoopsOverItsObjectWithTheSeamInPlace)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Project p;
     p.AddMusic("loop.wav", 2.0, 32.0, 10.0);  // three plays of the ten-second track
     const Samples s = Render(p, 100, 0, 33);
@@ -345,14 +328,14 @@ void CheckGapless(const std::string& file, bool exactPhase)
 
 TEST(Mixer, ConsecutiveBlocksJoinWithoutGaps)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     CheckGapless("tone48.wav", true);
     CheckGapless("tone.mp3", false);
 }
 
 TEST(Mixer, EverySourceFormatIsConverted)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     for (const char* file : {"tone.mp2", "mpeg2.mpg", "mpeg4.mp4", "u8.wav", "s24.wav", "f32.wav", "mono.wav",
                              "surround.wav", "8k.wav", "96k.wav", "tone.mp3"}) {
         for (int channels : {2, 1}) {
@@ -371,7 +354,7 @@ TEST(Mixer, EverySourceFormatIsConverted)
 
 TEST(Mixer, BadSourcesAreSilentAndNeverStallTheLoop)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     const auto began = std::chrono::steady_clock::now();
     const std::pair<const char*, bool> kCases[] = {
         {"missing.wav", true},       {"empty.wav", true},          {"garbage.wav", true},
@@ -399,7 +382,7 @@ TEST(Mixer, BadSourcesAreSilentAndNeverStallTheLoop)
 
 TEST(Mixer, PictureOnlyProjectIsSilentForItsWholeLength)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Project p;
     p.AddScene("tone48.wav", 0, 2.0, MEDIA_TYPE_PICTURE);  // a sound file, but shown as a picture
     p.AddScene("tone48.wav", 0, 1.5, MEDIA_TYPE_PICTURE);
@@ -410,7 +393,7 @@ TEST(Mixer, PictureOnlyProjectIsSilentForItsWholeLength)
 
 TEST(Mixer, SoundThatStartsLateKeepsItsPlaceAgainstThePictures)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Project p;
     p.AddScene("late.mpg", 0, 1);
     const Samples s = Render(p, 0, 0, 1);
@@ -422,7 +405,7 @@ TEST(Mixer, SoundThatStartsLateKeepsItsPlaceAgainstThePictures)
 
 TEST(Mixer, SceneFollowsTheTimelineAndReopensWhenATrackStarts)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Project p;
     SceneRecord& scene = p.AddScene("tone48.wav", 2.0, 20);
     AudioOp& track = p.AddMusic("music440.wav", 1.0, 3.0, 4);
@@ -501,7 +484,7 @@ TEST(Mixer, LoopTimesBlocksHandsThemToTheEncoderAndStandsStillWhileAborted)
 // idle, the old project may go away (AddressSanitizer would see any later read).
 TEST(Mixer, ControlInterfaceDrivesTheMixerAndTheAbortHandshakeHolds)
 {
-    REQUIRE_TEST_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     CTavmMixer mixer;
     CTavmControl* control = new CTavmControl;
     control->AttachAudio(&mixer);

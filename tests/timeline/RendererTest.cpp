@@ -14,6 +14,7 @@
 #include "filter/timeline/video/TavmRenderer.h"
 #include "filter/timeline/stream/StreamLoop.h"
 #include "filter/timeline/model/TimelineTime.h"
+#include "tests/support/TestMedia.h"
 
 using namespace zolvex;
 
@@ -22,54 +23,32 @@ namespace {
 typedef std::vector<unsigned char> Frame;
 
 // Clips made once for the whole test program, removed at the end.
-class Media : public ::testing::Environment {
-public:
-    static std::string dir;
-    static bool ready;
+testsupport::TestMedia g_media("renderer");
 
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/zolvex-renderer-XXXXXX";
-        if (!mkdtemp(pattern))
-            return;
-        dir = pattern;
-        // Second s of clip A is (red 20 + 60 s, green 200, blue 50); of clip B (red 50,
-        // green 20 + 60 s, blue 200). MPEG-2 goes to the FFmpeg reader, MPEG-1 to the
-        // still reader.
-        ready = Make("a.mpg", "mpeg2video", "20+60*floor(T)", "200", "50") &&
-                Make("b.mpg", "mpeg2video", "50", "20+60*floor(T)", "200") &&
-                Make("c.mpg", "mpeg1video", "20+60*floor(T)", "50", "200");
-        if (ready) {
-            FILE* f = std::fopen((dir + "/garbage.mpg").c_str(), "wb");
-            for (int k = 0; k < 5000; ++k)
-                std::fputc((k * 7919) & 255, f);
-            std::fclose(f);
-            std::fclose(std::fopen((dir + "/empty.mpg").c_str(), "wb"));
-        }
-    }
-    void TearDown() override
-    {
-        if (!dir.empty())
-            std::system(("rm -rf '" + dir + "'").c_str());
-    }
-    static std::string Path(const char* name) { return dir + "/" + name; }
+// A clip of four seconds whose colour channels follow the given expressions of T.
+std::string Clip(const char* name, const char* codec, const char* r, const char* g, const char* b)
+{
+    return std::string("ffmpeg -v error -y -f lavfi -i \"color=black:s=160x120:r=25:d=4,format=rgb24,") + "geq=r='" +
+           r + "':g='" + g + "':b='" + b + "'\" -c:v " + codec + " -q:v 2 -pix_fmt yuv420p '" + g_media.Path(name) +
+           "'";
+}
 
-private:
-    static bool Make(const char* name, const char* codec, const char* r, const char* g, const char* b)
-    {
-        const std::string cmd = std::string("ffmpeg -v error -y -f lavfi -i \"color=black:s=160x120:r=25:d=4,format=rgb24,") +
-                                "geq=r='" + r + "':g='" + g + "':b='" + b + "'\" -c:v " + codec +
-                                " -q:v 2 -pix_fmt yuv420p '" + dir + "/" + name + "'";
-        return std::system(cmd.c_str()) == 0;
-    }
-};
-std::string Media::dir;
-bool Media::ready = false;
-::testing::Environment* const kMedia = ::testing::AddGlobalTestEnvironment(new Media);
-
-#define REQUIRE_MEDIA()                                                  \
-    if (!Media::ready)                                                   \
-    GTEST_SKIP() << "the ffmpeg command could not make the test clips"
+void MakeMedia(testsupport::TestMedia& media)
+{
+    // Second s of clip A is (red 20 + 60 s, green 200, blue 50); of clip B (red 50,
+    // green 20 + 60 s, blue 200). MPEG-2 goes to the FFmpeg reader, MPEG-1 to the
+    // still reader.
+    if (!media.Run({Clip("a.mpg", "mpeg2video", "20+60*floor(T)", "200", "50"),
+                    Clip("b.mpg", "mpeg2video", "50", "20+60*floor(T)", "200"),
+                    Clip("c.mpg", "mpeg1video", "20+60*floor(T)", "50", "200")}))
+        return;
+    FILE* f = std::fopen(media.Path("garbage.mpg").c_str(), "wb");
+    for (int k = 0; k < 5000; ++k)
+        std::fputc((k * 7919) & 255, f);
+    std::fclose(f);
+    std::fclose(std::fopen(media.Path("empty.mpg").c_str(), "wb"));
+}
+::testing::Environment* const kMedia = testsupport::AddMediaEnvironment(g_media, MakeMedia);
 
 // A timeline in memory: scenes with their spans, objects with their kinds.
 struct Timeline {
@@ -141,11 +120,11 @@ struct Rig {
 
 TEST(Renderer, EachTimeShowsItsSceneAndSecond)
 {
-    REQUIRE_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Timeline tl;
-    tl.AddScene(Media::Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 3.0);
-    tl.AddScene(Media::Path("b.mpg"), MEDIA_TYPE_VIDEO, 1.0, 3.0);
-    tl.AddScene(Media::Path("c.mpg"), MEDIA_TYPE_VIDEO, 0.5, 2.5);  // the still reader's
+    tl.AddScene(g_media.Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 3.0);
+    tl.AddScene(g_media.Path("b.mpg"), MEDIA_TYPE_VIDEO, 1.0, 3.0);
+    tl.AddScene(g_media.Path("c.mpg"), MEDIA_TYPE_VIDEO, 0.5, 2.5);  // the still reader's
     Rig rig;
     rig.renderer.SetTimeline(tl.Lists(), 1.0);
     EXPECT_TRUE(ColourNear(rig.Render(0.5), 20, 200, 50));
@@ -165,10 +144,10 @@ TEST(Renderer, EachTimeShowsItsSceneAndSecond)
 
 TEST(Renderer, TransitionStartsOnTheBoundaryFrame)
 {
-    REQUIRE_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Timeline tl;
-    tl.AddScene(Media::Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 2.0);
-    tl.AddScene(Media::Path("b.mpg"), MEDIA_TYPE_VIDEO, 2.0, 4.0, 1);  // fade in
+    tl.AddScene(g_media.Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 2.0);
+    tl.AddScene(g_media.Path("b.mpg"), MEDIA_TYPE_VIDEO, 2.0, 4.0, 1);  // fade in
     Rig rig;
     rig.renderer.SetTimeline(tl.Lists(), 1.0);
     EXPECT_TRUE(ColourNear(rig.Render(1.96), 80, 200, 50));
@@ -189,14 +168,14 @@ TEST(Renderer, TransitionStartsOnTheBoundaryFrame)
 
 TEST(Renderer, FilesThatCannotBeShownLeaveTheLastPictureOrBlack)
 {
-    REQUIRE_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Timeline tl;
-    tl.AddScene(Media::Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 1.0);
-    tl.AddScene(Media::Path("missing.mpg"), MEDIA_TYPE_VIDEO, 0.0, 1.0);
-    tl.AddScene(Media::Path("empty.mpg"), MEDIA_TYPE_VIDEO, 0.0, 1.0);
-    tl.AddScene(Media::Path("garbage.mpg"), MEDIA_TYPE_VIDEO, 0.0, 1.0);
-    tl.AddScene(Media::Path("a.mpg"), 7, 0.0, 1.0);  // not a media type that is drawn
-    SceneRecord* unterminated = tl.AddScene(Media::Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 1.0);
+    tl.AddScene(g_media.Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 1.0);
+    tl.AddScene(g_media.Path("missing.mpg"), MEDIA_TYPE_VIDEO, 0.0, 1.0);
+    tl.AddScene(g_media.Path("empty.mpg"), MEDIA_TYPE_VIDEO, 0.0, 1.0);
+    tl.AddScene(g_media.Path("garbage.mpg"), MEDIA_TYPE_VIDEO, 0.0, 1.0);
+    tl.AddScene(g_media.Path("a.mpg"), 7, 0.0, 1.0);  // not a media type that is drawn
+    SceneRecord* unterminated = tl.AddScene(g_media.Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 1.0);
     std::memset(unterminated->szPath, 'x', sizeof unterminated->szPath);
     tl.scenes.Add(tl.records[0].get());  // a scene without a span
     Rig rig;
@@ -214,9 +193,9 @@ TEST(Renderer, FilesThatCannotBeShownLeaveTheLastPictureOrBlack)
 
 TEST(Renderer, AbortLeavesTheOutputAlone)
 {
-    REQUIRE_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Timeline tl;
-    tl.AddScene(Media::Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 3.0);
+    tl.AddScene(g_media.Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 3.0);
     Rig rig;
     rig.renderer.SetTimeline(tl.Lists(), 0.0);
     rig.renderer.Gate().SetAbort(true);
@@ -228,9 +207,9 @@ TEST(Renderer, AbortLeavesTheOutputAlone)
 
 TEST(Renderer, StaticEffectsAreLaidOverTheSceneWithTheirFade)
 {
-    REQUIRE_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Timeline tl;
-    tl.AddScene(Media::Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 3.0);
+    tl.AddScene(g_media.Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 3.0);
     tagOPR_EFFECT negate{};
     negate.dStartTime = 1.0;
     negate.dEndTime = 2.9;
@@ -248,9 +227,9 @@ TEST(Renderer, StaticEffectsAreLaidOverTheSceneWithTheirFade)
 
 TEST(Renderer, ANewFrameSizeReopensTheScene)
 {
-    REQUIRE_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Timeline tl;
-    tl.AddScene(Media::Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 3.0);
+    tl.AddScene(g_media.Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 3.0);
     CTavmRenderer renderer(160, 120);
     renderer.SetTimeline(tl.Lists(), 0.0);
     Frame out(160 * 120 * 3);
@@ -277,9 +256,9 @@ struct CountingSink : IVideoEncoderSink {
 
 TEST(FrameLoop, FirstFrameBlackThenRenderedAndPaced)
 {
-    REQUIRE_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Timeline tl;
-    tl.AddScene(Media::Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 3.0);
+    tl.AddScene(g_media.Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 3.0);
     CTavmRenderer renderer(160, 120);
     renderer.SetTimeline(tl.Lists(), 0.0);
     VideoFrameLoop loop(renderer);
@@ -321,9 +300,9 @@ TEST(FrameLoop, FirstFrameBlackThenRenderedAndPaced)
 
 TEST(FrameLoop, EncodeModeRendersOneInThreeAtTwentyFiveFramesPerSecond)
 {
-    REQUIRE_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Timeline tl;
-    tl.AddScene(Media::Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 3.0);
+    tl.AddScene(g_media.Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 3.0);
     CTavmRenderer renderer(160, 120);
     renderer.SetTimeline(tl.Lists(), 0.0);
     renderer.SetMode(kEncodeMode);
@@ -360,9 +339,9 @@ TEST(FrameLoop, EncodeModeRendersOneInThreeAtTwentyFiveFramesPerSecond)
 
 TEST(FrameLoop, AProjectShorterThanOneSecondHasNoFrames)
 {
-    REQUIRE_MEDIA();
+    ZOLVEX_REQUIRE_MEDIA(g_media);
     Timeline tl;
-    tl.AddScene(Media::Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 0.8);
+    tl.AddScene(g_media.Path("a.mpg"), MEDIA_TYPE_VIDEO, 0.0, 0.8);
     CTavmRenderer renderer(160, 120);
     renderer.SetTimeline(tl.Lists(), 0.0);
     VideoFrameLoop loop(renderer);

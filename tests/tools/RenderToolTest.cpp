@@ -3,31 +3,41 @@
 // ffprobe and decoded: the right picture and the right tone at the right time.
 #include <gtest/gtest.h>
 
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
+#include <thread>
 
 #include "filter/encoder/TavmEncoder.h"
 #include "studio/project/MediaItems.h"
 #include "studio/project/ProjectFile.h"
 #include "tests/support/Command.h"
+#include "tests/support/TestMedia.h"
 #include "tools/common/SyntheticMovie.h"
 
 using namespace zolvex;
 using namespace zolvex::studio;
 using testsupport::Capture;
 using testsupport::CaptureBytes;
-using testsupport::HaveTool;
 using testsupport::Quote;
 
 namespace {
 
-std::string g_dir, g_project;
+// The movies are checked with ffprobe and decoded with ffmpeg.
+testsupport::TestMedia g_media("render", {"ffprobe", "ffmpeg"});
+const std::string& g_dir = g_media.Dir();
+std::string g_project;
 
 // A clip of one colour with one tone.
 bool MakeClip(const std::string& path, unsigned char r, unsigned char g, unsigned char b, double hz)
@@ -141,10 +151,8 @@ class RenderToolTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        char dir[] = "/tmp/zolvex-render-XXXXXX";
-        if (!HaveTool("ffprobe") || !mkdtemp(dir))
+        if (!g_media.Open() || !g_media.Ready())
             return;
-        g_dir = dir;
         const std::string data = g_dir + "/Data/";
         setenv("ZOLVEX_DATA_DIR", data.c_str(), 1);
         const std::string red = g_dir + "/red.mpg", blue = g_dir + "/blue.mpg";
@@ -159,16 +167,8 @@ protected:
         ASSERT_EQ(store.SaveProject(1.0f, 1.0f), 1);
         g_project = data + "Tones/Tones.mpf";
     }
-    static void TearDownTestSuite()
-    {
-        if (!g_dir.empty())
-            Capture("rm -rf " + Quote(g_dir));
-    }
-    void SetUp() override
-    {
-        if (g_dir.empty())
-            GTEST_SKIP() << "ffprobe is missing (scripts/install-deps)";
-    }
+    static void TearDownTestSuite() { g_media.Remove(); }
+    void SetUp() override { ZOLVEX_REQUIRE_MEDIA(g_media); }
 };
 
 }  // namespace
@@ -238,4 +238,83 @@ TEST_F(RenderToolTest, RefusesWhatItCannotWriteAndLeavesNothingBehind)
     EXPECT_NE(Render(Quote(g_project) + " -o " + Quote(out), &text), 0);
     EXPECT_EQ(Capture("cat " + Quote(out)), "keep\n");
     EXPECT_EQ(Capture("ls -A " + Quote(g_dir) + " | grep -c zolvex-render"), "0\n") << "no partial files";
+}
+
+// The partial movie is a hidden file beside the output, made before anything else can
+// fail; whatever ends the run early, it goes and nothing else in the folder does.
+TEST_F(RenderToolTest, EarlyEndsRemoveTheirPartialMovieAndOnlyIt)
+{
+    namespace fs = std::filesystem;
+    const std::string folder = g_dir + "/partial";
+    ASSERT_TRUE(fs::create_directory(folder));
+    // Another run's partial movie, named as ours are.
+    const std::string decoy = folder + "/.zolvex-render-Decoy1.mpg";
+    Capture("echo other run > " + Quote(decoy));
+    auto names = [&]() {
+        std::set<std::string> found;
+        for (const auto& e : fs::directory_iterator(folder))
+            found.insert(e.path().filename().string());
+        return found;
+    };
+    const std::set<std::string> onlyDecoy = {".zolvex-render-Decoy1.mpg"};
+    const std::string out = folder + "/movie.mpg";
+
+    // Refused once the partial movie exists: a damaged project, and a size the encoder
+    // refuses as it opens the movie.
+    const std::string damaged = g_dir + "/Data/Cut/Cut.mpf";
+    fs::create_directories(g_dir + "/Data/Cut");
+    Capture("head -c 40 " + Quote(g_project) + " > " + Quote(damaged));
+    std::string text;
+    EXPECT_EQ(Render(Quote(damaged) + " -o " + Quote(out), &text), 1) << text;
+    EXPECT_NE(text.find("damaged"), std::string::npos) << text;
+    EXPECT_EQ(names(), onlyDecoy);
+    EXPECT_EQ(Render(Quote(g_project) + " -o " + Quote(out) + " --size 301x200", &text), 1) << text;
+    EXPECT_NE(text.find("cannot be written"), std::string::npos) << text;
+    EXPECT_EQ(names(), onlyDecoy);
+
+    // Cancelled while the encoder writes: half a minute of movie, stopped by SIGINT
+    // once its partial file has bytes.
+    ProjectModel model;
+    model.name = "Long";
+    model.header = ProjectHeader{720, 576, 4, 3};
+    for (int k = 0; k < 5; ++k) {
+        AddClip(model, g_dir + "/red.mpg");
+        AddClip(model, g_dir + "/blue.mpg");
+    }
+    ProjectStore store(model);
+    ASSERT_EQ(store.SaveProject(1.0f, 1.0f), 1);
+    const std::string log = g_dir + "/cancel.log";
+    const std::string command = std::string("exec ") + ZOLVEX_RENDER + " " + Quote(g_dir + "/Data/Long/Long.mpf") +
+                                " -o " + Quote(out) + " > " + Quote(log) + " 2>&1";
+    const char* argv[] = {"sh", "-c", command.c_str(), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
+    std::string partial;
+    bool exited = false;
+    int status = 0;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (partial.empty() && !exited && std::chrono::steady_clock::now() < until) {
+        for (const std::string& name : names()) {
+            std::error_code gone;  // the run may end between the listing and the look
+            const auto size = fs::file_size(folder + "/" + name, gone);
+            if (name != *onlyDecoy.begin() && !gone && size > 0)
+                partial = name;
+        }
+        exited = waitpid(pid, &status, WNOHANG) == pid;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (!exited) {
+        kill(pid, SIGINT);
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    }
+    ASSERT_FALSE(partial.empty()) << "no partial movie appeared\n" << Capture("cat " + Quote(log));
+    EXPECT_EQ(partial.size(), std::string(".zolvex-render-XXXXXX.mpg").size()) << partial;
+    EXPECT_EQ(partial.compare(0, 15, ".zolvex-render-"), 0) << partial;
+    EXPECT_EQ(partial.substr(partial.size() - 4), ".mpg") << "the encoder picks the container by the ending";
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal, leaving its partial movie";
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(Capture("cat " + Quote(log)).find("zolvex-render: cancelled"), std::string::npos)
+        << Capture("cat " + Quote(log));
+    EXPECT_EQ(names(), onlyDecoy);
+    EXPECT_EQ(Capture("cat " + Quote(decoy)), "other run\n");
 }

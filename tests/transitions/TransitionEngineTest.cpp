@@ -68,11 +68,25 @@ TEST(TransitionEngine, EveryTransitionFillsItsOutputAndStaysInItsBuffers)
         }
 }
 
+// A stray time is held to the transition's ends: before the start (or NaN) it draws
+// exactly what progress 0 draws, past the end exactly what progress 1 draws, and a
+// duration that is not positive counts as finished.
 TEST(TransitionEngine, StrayTimesAndOddFormatsAreHarmless)
 {
+    const double kNaN = std::numeric_limits<double>::quiet_NaN();
     const Picture a = Uniform(24, 16, 3, 10), b = Uniform(24, 16, 3, 60);
+    auto render = [](int id, int bpp, double duration, double time, const Picture& first, const Picture& second) {
+        CfTavTransition t;
+        t.InitTransfer(tagSIZE{24, 16}, bpp, duration);
+        t.SetCurTransferTime(time);
+        t.SetCurTransferID(id);
+        Picture o(first.size(), 0xCD);
+        t.Transfer(first.data(), second.data(), o.data());
+        return o;
+    };
     for (int id = 1; id <= GetTransitionCount(); ++id) {
-        for (double time : {-5.0, 7.0, std::numeric_limits<double>::quiet_NaN(), 1e300}) {
+        SCOPED_TRACE(GetTransitionName(id));
+        for (double time : {-5.0, 7.0, kNaN, 1e300}) {
             CfTavTransition t;
             t.InitTransfer(tagSIZE{24, 16}, 3, 1.0);
             t.SetCurTransferTime(time);
@@ -86,6 +100,27 @@ TEST(TransitionEngine, StrayTimesAndOddFormatsAreHarmless)
         t.SetCurTransferID(id);
         Picture o(a.size());
         t.Transfer(a.data(), b.data(), o.data());
+
+        // Textured pictures, so that a stray time drawing any other moment shows.
+        for (int bpp : {3, 4}) {
+            const Picture x = zolvex::testpic::MakeTestPicture(24, 16, bpp);
+            const Picture y = zolvex::testpic::MakeSecondPicture(24, 16, bpp);
+            const Picture start = RenderTransition(id, 24, 16, bpp, 0.0, x, y);
+            const Picture end = RenderTransition(id, 24, 16, bpp, 1.0, x, y);
+            ASSERT_NE(start, end) << "the check needs ends that differ";
+            for (double time : {-5.0, -1e-9, -1e300, kNaN, -std::numeric_limits<double>::infinity()})
+                EXPECT_EQ(render(id, bpp, 1.0, time, x, y), start) << "time " << time << " bpp " << bpp;
+            for (double time : {7.0, 1.0 + 1e-9, 1e300, std::numeric_limits<double>::infinity()})
+                EXPECT_EQ(render(id, bpp, 1.0, time, x, y), end) << "time " << time << " bpp " << bpp;
+            for (double duration : {0.0, -2.0, kNaN})
+                for (double time : {0.0, 0.5, -3.0, kNaN})
+                    EXPECT_EQ(render(id, bpp, duration, time, x, y), end)
+                        << "duration " << duration << " time " << time << " bpp " << bpp;
+            // The progress is time over duration, whatever the duration.
+            EXPECT_EQ(render(id, bpp, 4.0, 2.0, x, y), RenderTransition(id, 24, 16, bpp, 0.5, x, y)) << bpp;
+            EXPECT_EQ(render(id, bpp, 4.0, -8.0, x, y), start) << bpp;
+            EXPECT_EQ(render(id, bpp, 4.0, 9.0, x, y), end) << bpp;
+        }
 
         for (int bpp : {1, 2, 5}) {
             const Picture a5 = Uniform(9, 4, bpp, 10), b5 = Uniform(9, 4, bpp, 60);

@@ -27,6 +27,7 @@
 #include "filter/timeline/gst/TavmEntryPoints.h"
 #include "filter/timeline/stream/TavmSource.h"
 #include "platform/ClassRegistry.h"
+#include "platform/ReplacingFile.h"
 #include "studio/maker/AnimationLibrary.h"
 #include "studio/project/DataFolder.h"
 #include "studio/project/ProjectFile.h"
@@ -253,10 +254,8 @@ private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-int Fail(const std::string& message, const std::string& partial = std::string())
+int Fail(const std::string& message)
 {
-    if (!partial.empty())
-        std::remove(partial.c_str());
     std::fprintf(stderr, "zolvex-render: %s\n", message.c_str());
     return 1;
 }
@@ -292,15 +291,18 @@ int main(int argc, char** argv)
     const std::string outFolder = Folder(o.output);
     if (!IsFolder(outFolder) || access(outFolder.c_str(), W_OK) != 0)
         return Fail("cannot write into the folder " + outFolder);
-    std::string partial = outFolder + "/.zolvex-render-XXXXXX";
-    const int fd = mkstemp(partial.data());
-    if (fd < 0)
+    // Hidden beside the output, ending as the output does, since the encoder picks the
+    // container from the name. It stays open here while the encoder writes to it, so
+    // the name cannot pass to another process before the movie is done.
+    ReplacingFile partial;
+    if (!partial.OpenHidden(o.output, ".zolvex-render-", Extension(o.output)))
         return Fail("cannot write into the folder " + outFolder);
-    close(fd);
-    std::remove(partial.c_str());
-    partial += Extension(o.output);
-    if (partial.size() >= 260)
+    if (partial.Path().size() >= 260)
         return Fail("the output path is too long: " + o.output);
+    // From here on an interruption ends the run through the loop below, which removes
+    // the partial movie, instead of killing the program with it left behind.
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
 
     ProjectModel model;
     model.name = name;
@@ -331,7 +333,7 @@ int main(int argc, char** argv)
     auto settings = [&]() {
         return control->SetOutputFormat(params.nFrameRate, params.nWidth, params.nHeight, params.nVideoCodec,
                                         params.nVideoBitRate, params.nAudioCodec, params.nAudioBitRate,
-                                        params.nChannels, params.nSampleRate, params.nQuality, partial.c_str(),
+                                        params.nChannels, params.nSampleRate, params.nQuality, partial.Path().c_str(),
                                         params.szFormatName.c_str(), h.nAspectNumerator, h.nAspectDenominator) ==
                    S_OK &&
                control->SetSrcVideoSize(h.nWidth, h.nHeight) == S_OK &&
@@ -359,12 +361,10 @@ int main(int argc, char** argv)
             control->SetMode(0);
             graph.reset();
             control->Release();
-            return Fail(std::string("the movie cannot be written: ") + why, partial);
+            return Fail(std::string("the movie cannot be written: ") + why);
         }
         const TimelineLists lists = model.Lists();
         control->SetTimeline(lists.pScenes, lists.pSpans, lists.pObjects, lists.pKinds, 1.0, 5.0);
-        std::signal(SIGINT, OnSignal);
-        std::signal(SIGTERM, OnSignal);
         graph->Seek(0);
         graph->Run();
 
@@ -403,12 +403,10 @@ int main(int argc, char** argv)
             std::printf("%.1f s of movie in %.1f s\n", double(length) / 1e7, progress.Elapsed());
     }
     control->Release();
-    if (code != 0) {
-        std::remove(partial.c_str());
-        return code;
-    }
-    if (std::rename(partial.c_str(), o.output.c_str()) != 0)
-        return Fail("the movie could not be moved to " + o.output, partial);
+    if (code != 0)
+        return code;  // `partial` removes what was written
+    if (!partial.Commit())
+        return Fail("the movie could not be moved to " + o.output);
     stat(o.output.c_str(), &st);
     std::printf("Wrote %s (%lld bytes)\n", o.output.c_str(), static_cast<long long>(st.st_size));
     return 0;
