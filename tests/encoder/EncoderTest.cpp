@@ -16,6 +16,7 @@
 #include <sstream>
 #include <thread>
 
+#include "filter/encoder/CodecTable.h"
 #include "filter/encoder/TavmEncoder.h"
 #include "filter/timeline/stream/EncoderLock.h"
 #include "filter/timeline/stream/TavmControl.h"
@@ -24,6 +25,7 @@
 #include "tools/common/SyntheticMovie.h"
 
 using namespace zolvex;
+using namespace zolvex::encoder;
 using testsupport::Capture;
 using testsupport::CaptureBytes;
 using testsupport::HaveTool;
@@ -31,7 +33,8 @@ using testsupport::Quote;
 
 namespace {
 
-constexpr int kMp2 = 0x15000, kMp3 = 0x15001, kAc3 = 0x15004, kAmrNb = 0x12000, kPcmS16 = 0x10000, kPcmU8 = 0x10005;
+// pcm_u8, the sixth of the PCM family.
+constexpr int kCodecPcmU8 = kCodecPcmS16le + 5;
 
 // The movies are checked with both tools.
 testsupport::TestMedia g_media("encoder", {"ffprobe", "ffmpeg"});
@@ -70,7 +73,7 @@ std::string PathOf(const Movie& m) { return g_dir + "/" + m.file; }
 // Frames a second the movie plays at: NTSC's "29" is 29.97 for MPEG-1/2 video.
 double PlayRate(const Movie& m)
 {
-    return m.fps == 29 && (m.videoCodec == 1 || m.videoCodec == 2) ? 30000.0 / 1001 : m.fps;
+    return IsNtscMpegRate(m.fps, m.videoCodec) ? 30000.0 / 1001 : m.fps;
 }
 
 // What the pins do: one frame per frame period and the sound up to its end, 16-bit
@@ -240,22 +243,22 @@ struct Expected {
 };
 
 const Expected kKinds[] = {
-    {{"vcd_pal.mpg", 25, 352, 288, 1, 1150000, kMp2, 224000, 2, 44100, "VCD_PAL"}, "mpeg1video", "mp2", "25/1", 15, 2,
+    {{"vcd_pal.mpg", 25, 352, 288, kCodecMpeg1Video, 1150000, kCodecMp2, 224000, 2, 44100, "VCD_PAL"}, "mpeg1video", "mp2", "25/1", 15, 2,
      44100},
-    {{"vcd_ntsc.mpg", 29, 352, 240, 1, 1150000, kMp2, 224000, 2, 44100, "VCD_NTSC"}, "mpeg1video", "mp2",
+    {{"vcd_ntsc.mpg", 29, 352, 240, kCodecMpeg1Video, 1150000, kCodecMp2, 224000, 2, 44100, "VCD_NTSC"}, "mpeg1video", "mp2",
      "30000/1001", 18, 2, 44100},
-    {{"svcd_pal.mpg", 25, 480, 576, 2, 2400000, kMp2, 224000, 2, 44100, "SVCD_PAL"}, "mpeg2video", "mp2", "25/1", 15,
+    {{"svcd_pal.mpg", 25, 480, 576, kCodecMpeg2Video, 2400000, kCodecMp2, 224000, 2, 44100, "SVCD_PAL"}, "mpeg2video", "mp2", "25/1", 15,
      2, 44100},
-    {{"svcd_ntsc.mpg", 29, 480, 480, 2, 2400000, kMp2, 224000, 2, 44100, "SVCD_NTSC"}, "mpeg2video", "mp2",
+    {{"svcd_ntsc.mpg", 29, 480, 480, kCodecMpeg2Video, 2400000, kCodecMp2, 224000, 2, 44100, "SVCD_NTSC"}, "mpeg2video", "mp2",
      "30000/1001", 18, 2, 44100},
-    {{"dvd_pal.mpg", 25, 720, 576, 2, 6000000, kMp2, 224000, 2, 48000, "DVD_PAL"}, "mpeg2video", "mp2", "25/1", 15, 2,
+    {{"dvd_pal.mpg", 25, 720, 576, kCodecMpeg2Video, 6000000, kCodecMp2, 224000, 2, 48000, "DVD_PAL"}, "mpeg2video", "mp2", "25/1", 15, 2,
      48000},
-    {{"dvd_ntsc.mpg", 29, 720, 480, 2, 6000000, kAc3, 192000, 2, 48000, "DVD_NTSC"}, "mpeg2video", "ac3",
+    {{"dvd_ntsc.mpg", 29, 720, 480, kCodecMpeg2Video, 6000000, kCodecAc3, 192000, 2, 48000, "DVD_NTSC"}, "mpeg2video", "ac3",
      "30000/1001", 18, 2, 48000},
-    {{"movie.avi", 25, 640, 480, 13, 2000000, kMp3, 128000, 2, 44100, ""}, "mpeg4", "mp3", "25/1", 12, 2, 44100},
-    {{"h263.3gp", 15, 176, 144, 5, 256000, kAmrNb, 12200, 1, 8000, ""}, "h263", "amr_nb", "15/1", 12, 1, 8000},
-    {{"mpeg4.3gp", 15, 176, 144, 13, 256000, kAmrNb, 12200, 1, 8000, ""}, "mpeg4", "amr_nb", "15/1", 12, 1, 8000},
-    {{"movie.swf", 15, 320, 240, 22, 800000, kMp3, 128000, 2, 44100, ""}, "flv1", "mp3", "15/1", 12, 2, 44100},
+    {{"movie.avi", 25, 640, 480, kCodecMpeg4, 2000000, kCodecMp3, 128000, 2, 44100, ""}, "mpeg4", "mp3", "25/1", 12, 2, 44100},
+    {{"h263.3gp", 15, 176, 144, kCodecH263, 256000, kCodecAmrNb, 12200, 1, 8000, ""}, "h263", "amr_nb", "15/1", 12, 1, 8000},
+    {{"mpeg4.3gp", 15, 176, 144, kCodecMpeg4, 256000, kCodecAmrNb, 12200, 1, 8000, ""}, "mpeg4", "amr_nb", "15/1", 12, 1, 8000},
+    {{"movie.swf", 15, 320, 240, kCodecFlv1, 800000, kCodecMp3, 128000, 2, 44100, ""}, "flv1", "mp3", "15/1", 12, 2, 44100},
 };
 
 }  // namespace
@@ -376,9 +379,9 @@ TEST_F(EncoderTest, PresetsSetTheirColumnsAndSettingsPersistBetweenMovies)
 // mono codec as one channel; PCM blocks keep their length whatever the sample size.
 TEST_F(EncoderTest, TimeBasesChannelsAndPcm)
 {
-    Movie mpeg2 = {"ntsc29.mpg", 29, 352, 240, 2, 2000000, kMp2, 128000, 1, 44100, ""};
-    Movie mpeg4 = {"rate29.avi", 29, 352, 240, 13, 2000000, kPcmS16, 0, 2, 44100, ""};
-    Movie pcm8 = {"pcm8.avi", 25, 320, 240, 13, 1000000, kPcmU8, 0, 1, 22050, ""};
+    Movie mpeg2 = {"ntsc29.mpg", 29, 352, 240, kCodecMpeg2Video, 2000000, kCodecMp2, 128000, 1, 44100, ""};
+    Movie mpeg4 = {"rate29.avi", 29, 352, 240, kCodecMpeg4, 2000000, kCodecPcmS16le, 0, 2, 44100, ""};
+    Movie pcm8 = {"pcm8.avi", 25, 320, 240, kCodecMpeg4, 1000000, kCodecPcmU8, 0, 1, 22050, ""};
     for (Movie* m : {&mpeg2, &mpeg4, &pcm8}) {
         CTavmEncoder encoder;
         ASSERT_TRUE(encoder.OpenMovie(Format(*m))) << encoder.OutputError();
@@ -484,14 +487,14 @@ TEST_F(EncoderTest, RefusedSettingsLeaveNothingHalfOpen)
         const char* why;
     };
     const Case cases[] = {
-        {{"unknown.xyz", 25, 352, 288, 1, 1150000, kMp2, 224000, 2, 44100, ""}, "movie format"},
-        {{"codec.avi", 25, 352, 288, 999, 1150000, kMp2, 224000, 2, 44100, ""}, "999"},
-        {{"nocodec.avi", 25, 352, 288, 15, 1150000, kMp2, 224000, 2, 44100, ""}, "msmpeg4v1"},
+        {{"unknown.xyz", 25, 352, 288, kCodecMpeg1Video, 1150000, kCodecMp2, 224000, 2, 44100, ""}, "movie format"},
+        {{"codec.avi", 25, 352, 288, 999, 1150000, kCodecMp2, 224000, 2, 44100, ""}, "999"},
+        {{"nocodec.avi", 25, 352, 288, kCodecMsMpeg4v1, 1150000, kCodecMp2, 224000, 2, 44100, ""}, "msmpeg4v1"},
         {{"audio.avi", 25, 352, 288, 13, 1150000, 4242, 224000, 2, 44100, ""}, "4242"},
-        {{"h263_300x200.3gp", 15, 300, 200, 5, 256000, kAmrNb, 12200, 1, 8000, ""}, "h263"},
-        {{"odd.mpg", 25, 351, 288, 1, 1150000, kMp2, 224000, 2, 44100, ""}, "even"},
-        {{"rate.mpg", 25, 352, 288, 1, 1150000, kMp2, 224000, 2, 12345, ""}, "12345"},
-        {{"no/such/folder/x.mpg", 25, 352, 288, 1, 1150000, kMp2, 224000, 2, 44100, ""}, "cannot be written"},
+        {{"h263_300x200.3gp", 15, 300, 200, kCodecH263, 256000, kCodecAmrNb, 12200, 1, 8000, ""}, "h263"},
+        {{"odd.mpg", 25, 351, 288, kCodecMpeg1Video, 1150000, kCodecMp2, 224000, 2, 44100, ""}, "even"},
+        {{"rate.mpg", 25, 352, 288, kCodecMpeg1Video, 1150000, kCodecMp2, 224000, 2, 12345, ""}, "12345"},
+        {{"no/such/folder/x.mpg", 25, 352, 288, kCodecMpeg1Video, 1150000, kCodecMp2, 224000, 2, 44100, ""}, "cannot be written"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.movie.file);
@@ -603,7 +606,7 @@ TEST_F(EncoderTest, FixedQualitySpansTheQuantiserRange)
     off_t sizes[3] = {};
     const int qualities[3] = {0, 127, 229};
     for (int i = 0; i < 3; ++i) {
-        Movie m = {"quality" + std::to_string(i) + ".avi", 25, 320, 240, 13, 0, kMp3, 128000, 2, 44100, ""};
+        Movie m = {"quality" + std::to_string(i) + ".avi", 25, 320, 240, kCodecMpeg4, 0, kCodecMp3, 128000, 2, 44100, ""};
         m.quality = qualities[i];
         CTavmEncoder encoder;
         ASSERT_TRUE(encoder.OpenMovie(Format(m))) << encoder.OutputError();

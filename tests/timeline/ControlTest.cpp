@@ -7,10 +7,12 @@
 #include <thread>
 #include <vector>
 
+#include "filter/encoder/CodecTable.h"
 #include "filter/timeline/stream/TavmControl.h"
 #include "filter/timeline/model/TimelineObjects.h"
 
 using namespace zolvex;
+using namespace zolvex::encoder;
 
 namespace {
 
@@ -201,11 +203,11 @@ TEST(Control, FrameRateSetsFrameDurationAndAnimationRateByMode)
 TEST(Control, NtscMpegMoviesAreMadeAtTheirPlayingRate)
 {
     Rig rig;
-    rig.control->SetOutputFormat(29, 720, 480, 2, 6000000, 86016, 224000, 2, 48000, -1, "a.mpg", "DVD_NTSC", 4, 3);
+    rig.control->SetOutputFormat(29, 720, 480, kCodecMpeg2Video, 6000000, kCodecMp2, 224000, 2, 48000, -1, "a.mpg", "DVD_NTSC", 4, 3);
     EXPECT_EQ(rig.control->Settings().llFrameDuration, 333666);
-    rig.control->SetOutputFormat(29, 352, 240, 1, 1150000, 86016, 224000, 2, 44100, -1, "a.mpg", "VCD_NTSC", 4, 3);
+    rig.control->SetOutputFormat(29, 352, 240, kCodecMpeg1Video, 1150000, kCodecMp2, 224000, 2, 44100, -1, "a.mpg", "VCD_NTSC", 4, 3);
     EXPECT_EQ(rig.control->Settings().llFrameDuration, 333666);
-    rig.control->SetOutputFormat(29, 640, 480, 13, 2000000, 86017, 128000, 2, 44100, -1, "a.avi", "", 4, 3);
+    rig.control->SetOutputFormat(29, 640, 480, kCodecMpeg4, 2000000, kCodecMp3, 128000, 2, 44100, -1, "a.avi", "", 4, 3);
     EXPECT_EQ(rig.control->Settings().llFrameDuration, 344827);
 }
 
@@ -213,7 +215,7 @@ TEST(Control, OutputFormatKeepsItsTextsWholeOrRefusesThem)
 {
     Rig rig;
     const std::string path259(259, 'p'), path260(260, 'q');
-    EXPECT_EQ(rig.control->SetOutputFormat(30, 720, 576, 2, 6000000, 86016, 224000, 1, 44100, 3, path259.c_str(),
+    EXPECT_EQ(rig.control->SetOutputFormat(30, 720, 576, kCodecMpeg2Video, 6000000, kCodecMp2, 224000, 1, 44100, 3, path259.c_str(),
                                            "DVD PAL", 4, 3),
               S_OK);
     EXPECT_EQ(std::string(rig.control->Format().szPath), path259);
@@ -224,16 +226,16 @@ TEST(Control, OutputFormatKeepsItsTextsWholeOrRefusesThem)
                             "video.size 720x576"}));
 
     rig.log.clear();
-    EXPECT_EQ(rig.control->SetOutputFormat(25, 352, 288, 1, 1150000, 86016, 224000, 2, 44100, 3, path260.c_str(),
+    EXPECT_EQ(rig.control->SetOutputFormat(25, 352, 288, kCodecMpeg1Video, 1150000, kCodecMp2, 224000, 2, 44100, 3, path260.c_str(),
                                            "VCD", 4, 3),
               E_INVALIDARG);
-    EXPECT_EQ(rig.control->SetOutputFormat(25, 352, 288, 1, 1150000, 86016, 224000, 2, 44100, 3, "movie.mpg",
+    EXPECT_EQ(rig.control->SetOutputFormat(25, 352, 288, kCodecMpeg1Video, 1150000, kCodecMp2, 224000, 2, 44100, 3, "movie.mpg",
                                            path260.c_str(), 4, 3),
               E_INVALIDARG);
-    EXPECT_EQ(rig.control->SetOutputFormat(0, 352, 288, 1, 1150000, 86016, 224000, 2, 44100, 3, "movie.mpg", "VCD",
+    EXPECT_EQ(rig.control->SetOutputFormat(0, 352, 288, kCodecMpeg1Video, 1150000, kCodecMp2, 224000, 2, 44100, 3, "movie.mpg", "VCD",
                                            4, 3),
               E_INVALIDARG);
-    EXPECT_EQ(rig.control->SetOutputFormat(25, 352, 288, 1, 1150000, 86016, 224000, 9, 44100, 3, "movie.mpg", "VCD",
+    EXPECT_EQ(rig.control->SetOutputFormat(25, 352, 288, kCodecMpeg1Video, 1150000, kCodecMp2, 224000, 9, 44100, 3, "movie.mpg", "VCD",
                                            4, 3),
               E_INVALIDARG);
     EXPECT_TRUE(rig.log.empty()) << "a refused request changes nothing";
@@ -244,7 +246,7 @@ TEST(Control, OutputFormatKeepsItsTextsWholeOrRefusesThem)
 TEST(Control, EncodeModeOpensTheMovieAndFinishCloses)
 {
     Rig rig;
-    rig.control->SetOutputFormat(25, 720, 576, 2, 6000000, 86016, 224000, 2, 44100, 3, "/tmp/out.mpg", "DVD", 4, 3);
+    rig.control->SetOutputFormat(25, 720, 576, kCodecMpeg2Video, 6000000, kCodecMp2, 224000, 2, 44100, 3, "/tmp/out.mpg", "DVD", 4, 3);
     rig.log.clear();
     // A file that cannot be opened still lets the graph run in encode mode (the
     // studio's save ends as usual) and says why.

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "filter/encoder/CodecTable.h"
 #include "filter/timeline/stream/TavmControl.h"
 #include "filter/timeline/audio/TavmMixer.h"
 #include "filter/timeline/stream/StreamLoop.h"
@@ -490,7 +491,7 @@ TEST(Mixer, ControlInterfaceDrivesTheMixerAndTheAbortHandshakeHolds)
     control->AttachAudio(&mixer);
     control->SetMusicVolume(30);
     EXPECT_EQ(mixer.MusicVolume(), 30);
-    control->SetOutputFormat(25, 320, 240, 2, 800000, 0x15000, 128000, 1, 44100, -1, "", "", 4, 3);
+    control->SetOutputFormat(25, 320, 240, encoder::kCodecMpeg2Video, 800000, encoder::kCodecMp2, 128000, 1, 44100, -1, "", "", 4, 3);
     EXPECT_EQ(mixer.Format(), Pcm16(1, 44100));
     mixer.SetChannels(2);
 

@@ -19,6 +19,7 @@
 #include <sstream>
 #include <thread>
 
+#include "filter/encoder/CodecTable.h"
 #include "filter/encoder/TavmEncoder.h"
 #include "studio/project/MediaItems.h"
 #include "studio/project/ProjectFile.h"
@@ -28,6 +29,7 @@
 
 using namespace zolvex;
 using namespace zolvex::studio;
+using namespace zolvex::encoder;
 using testsupport::Capture;
 using testsupport::CaptureBytes;
 using testsupport::Quote;
@@ -46,9 +48,9 @@ bool MakeClip(const std::string& path, unsigned char r, unsigned char g, unsigne
     f.nFrameRate = 25;
     f.nWidth = 320;
     f.nHeight = 240;
-    f.nVideoCodec = 2;
+    f.nVideoCodec = kCodecMpeg2Video;
     f.nVideoBitRate = 2000000;
-    f.nAudioCodec = 0x15000;
+    f.nAudioCodec = kCodecMp2;
     f.nAudioBitRate = 192000;
     f.nChannels = 2;
     f.nSampleRate = 44100;
@@ -194,6 +196,7 @@ TEST_F(RenderToolTest, RendersTheTimelineIntoEachKindOfMovie)
         std::string text;
         ASSERT_EQ(Render(Quote(g_project) + " -o " + Quote(out) + " --format " + k.format, &text), 0) << text;
         EXPECT_NE(text.find("Wrote"), std::string::npos) << text;
+        EXPECT_EQ(text.find("Output #0"), std::string::npos) << "the muxer's dump only with --verbose\n" << text;
         auto v = Probe(out, "v:0", "stream=codec_name,width,height");
         EXPECT_EQ(v["codec_name"], k.video);
         if (k.width) {
@@ -212,6 +215,16 @@ TEST_F(RenderToolTest, RendersTheTimelineIntoEachKindOfMovie)
         EXPECT_NEAR(ToneAt(out, 1.0), 440.0, 30.0);
         EXPECT_NEAR(ToneAt(out, 4.5), 660.0, 40.0);
     }
+}
+
+TEST_F(RenderToolTest, VerboseLetsTheLibrarySpeak)
+{
+    const std::string out = g_dir + "/verbose.avi";
+    std::string text;
+    ASSERT_EQ(Render(Quote(g_project) + " -o " + Quote(out) + " --format AVI --verbose", &text), 0) << text;
+    EXPECT_NE(text.find("Output #0"), std::string::npos) << text;
+    EXPECT_NE(text.find("Wrote"), std::string::npos) << text;
+    std::filesystem::remove(out);
 }
 
 TEST_F(RenderToolTest, RefusesWhatItCannotWriteAndLeavesNothingBehind)

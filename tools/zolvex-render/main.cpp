@@ -4,8 +4,9 @@
 //   zolvex-render PROJECT.mpf -o OUTPUT [--format DVD_PAL|DVD_NTSC|SVCD_PAL|SVCD_NTSC|
 //                 VCD_PAL|VCD_NTSC|AVI|3GP|SWF] [--size WxH] [--rate FPS]
 //                 [--vbitrate BPS] [--quality 0-10] [--channels 1|2] [--samplerate HZ]
-//                 [--abitrate BPS] [--data-dir DIR] [--overwrite]
+//                 [--abitrate BPS] [--data-dir DIR] [--overwrite] [--verbose]
 //
+// Quiet but for its own verdict; --verbose lets the library and FFmpeg say what they do.
 // Exits 0 only when the movie was written; on any failure no partial file is left.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,6 +22,7 @@
 #include <string>
 #include <thread>
 
+#include "filter/common/Log.h"
 #include "filter/timeline/gst/GstTavmSource.h"
 #include "filter/timeline/stream/ITavmControl.h"
 #include "filter/timeline/gst/TavmGraph.h"
@@ -47,7 +49,7 @@ struct Options {
     std::string project, output, format, dataDir;
     int width = 0, height = 0, rate = 0, videoBitRate = -1, quality = -1, channels = 0, sampleRate = 0,
         audioBitRate = -1;
-    bool overwrite = false;
+    bool overwrite = false, verbose = false;
 };
 
 [[noreturn]] void Usage(const char* why)
@@ -58,7 +60,7 @@ struct Options {
                  "usage: zolvex-render PROJECT.mpf -o OUTPUT [--format DVD_PAL|DVD_NTSC|SVCD_PAL|SVCD_NTSC|VCD_PAL|"
                  "VCD_NTSC|AVI|3GP|SWF]\n"
                  "       [--size WxH] [--rate FPS] [--vbitrate BPS] [--quality 0-10] [--channels 1|2]\n"
-                 "       [--samplerate HZ] [--abitrate BPS] [--data-dir DIR] [--overwrite]\n");
+                 "       [--samplerate HZ] [--abitrate BPS] [--data-dir DIR] [--overwrite] [--verbose]\n");
     std::exit(2);
 }
 
@@ -108,6 +110,8 @@ Options Parse(int argc, char** argv)
             o.dataDir = value();
         else if (a == "--overwrite")
             o.overwrite = true;
+        else if (a == "-v" || a == "--verbose")
+            o.verbose = true;
         else if (a == "-h" || a == "--help")
             Usage(nullptr);
         else if (!a.empty() && a[0] == '-')
@@ -265,6 +269,9 @@ int Fail(const std::string& message)
 int main(int argc, char** argv)
 {
     const Options o = Parse(argc, argv);
+    // FFmpeg's own complaints about a damaged clip would bury the one line that matters;
+    // the failure we report says what went wrong.
+    SetLogLevel(o.verbose ? LogLevel::kInfo : LogLevel::kQuiet);
 
     // The project: PROJECT.mpf lies in its own folder under the data folder.
     if (Extension(o.project) != ".mpf")
