@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -65,6 +66,7 @@ class Cursor {
 public:
     explicit Cursor(const std::vector<unsigned char>& bytes) : bytes_(bytes) {}
     size_t Left() const { return bytes_.size() - at_; }
+    size_t Position() const { return at_; }
     const unsigned char* Take(size_t n)
     {
         if (n > Left())
@@ -93,13 +95,25 @@ bool IsFolder(const std::string& path)
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool ReadWhole(const std::string& path, std::vector<unsigned char>& bytes)
+// Only a regular file is read, and opening never blocks: a FIFO or a device under
+// the project's name must not hang the load.
+bool ReadWhole(const std::string& path, std::vector<unsigned char>& bytes, std::string* why)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        *why = std::strerror(errno);
         return false;
+    }
     struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxProjectBytes;
+    bool ok = false;
+    if (fstat(fd, &st) != 0)
+        *why = std::strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        *why = "not a regular file";
+    else if (st.st_size > kMaxProjectBytes)
+        *why = "the file is too large for a project";
+    else
+        ok = true;
     if (ok) {
         bytes.resize(size_t(st.st_size));
         size_t got = 0;
@@ -107,7 +121,12 @@ bool ReadWhole(const std::string& path, std::vector<unsigned char>& bytes)
             const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n <= 0)
+            if (n < 0) {
+                *why = std::strerror(errno);
+                ok = false;
+                break;
+            }
+            if (n == 0)
                 break;  // shorter than it said: what was read is what there is
             got += size_t(n);
         }
@@ -115,6 +134,49 @@ bool ReadWhole(const std::string& path, std::vector<unsigned char>& bytes)
     }
     close(fd);
     return ok;
+}
+
+std::string Seconds(double t)
+{
+    char text[48];
+    std::snprintf(text, sizeof text, "%g", t);
+    return text;
+}
+
+bool TimeWithinLimit(double t) { return std::isfinite(t) && std::fabs(t) <= kMaxProjectSeconds; }
+
+std::string LimitText() { return "a project lasts at most " + std::to_string(int(kMaxProjectSeconds / 3600)) + " hours"; }
+
+// A scene whose span is not a time, ends before it starts, or carries the project
+// past its length limit would make an endless render: such a file is damaged.
+std::string SpanProblem(int index, const SceneRecord& record, const SceneSpan& span, double* total)
+{
+    const std::string scene = "scene " + std::to_string(index + 1) + " (" +
+                              std::string(record.szPath, strnlen(record.szPath, sizeof record.szPath)) + ")";
+    if (!TimeWithinLimit(span.dIn) || !TimeWithinLimit(span.dOut))
+        return scene + " runs from " + Seconds(span.dIn) + " to " + Seconds(span.dOut) + " s; " + LimitText();
+    if (span.dOut < span.dIn)
+        return scene + " ends (" + Seconds(span.dOut) + " s) before it starts (" + Seconds(span.dIn) + " s)";
+    *total += span.dOut - span.dIn;
+    if (*total > kMaxProjectSeconds)
+        return scene + " takes the project past " + std::to_string(int(kMaxProjectSeconds / 3600)) + " hours";
+    return std::string();
+}
+
+// An object's start and end in the file, before the record is made of them.
+std::string ObjectTimesProblem(int index, const ObjectKindInfo& info, const unsigned char* record, size_t left)
+{
+    // A record cut short is the reader's to refuse.
+    if (left < info.bytes || info.startAt == kNoTimes)
+        return std::string();
+    ByteReader r(record);
+    double start = 0.0, end = 0.0;
+    r.F64(info.startAt, start);
+    r.F64(info.startAt + 8, end);
+    if (TimeWithinLimit(start) && TimeWithinLimit(end))
+        return std::string();
+    return "object " + std::to_string(index + 1) + " runs from " + Seconds(start) + " to " + Seconds(end) + " s; " +
+           LimitText();
 }
 
 // Reads one object of `kind` and makes it whole for the timeline; nullptr with
@@ -229,6 +291,14 @@ std::vector<unsigned char> ProjectStore::Serialise(ProjectModel& model, float xS
 
 bool ProjectStore::Parse(const std::vector<unsigned char>& bytes, ProjectModel& model)
 {
+    std::string ignored;
+    return Parse(bytes, model, &ignored);
+}
+
+bool ProjectStore::Parse(const std::vector<unsigned char>& bytes, ProjectModel& model, std::string* why)
+{
+    why->clear();
+    double total = 0.0;
     Cursor c(bytes);
     const unsigned char* header = c.Take(kProjectHeaderBytes);
     int32_t scenes = 0;
@@ -252,6 +322,9 @@ bool ProjectStore::Parse(const std::vector<unsigned char>& bytes, ProjectModel& 
         record.bVideoOpen = record.bAudioOpen = 0;
         SceneSpan span;
         ReadRecordBytes(spanBytes, span);
+        *why = SpanProblem(i, record, span, &total);
+        if (!why->empty())
+            return false;
         if (!model.AppendScene(item, MediaThumbnail(thumbBytes, thumbBytes + length), record, span, i == 0 ? 1 : 0))
             return false;
     }
@@ -268,6 +341,9 @@ bool ProjectStore::Parse(const std::vector<unsigned char>& bytes, ProjectModel& 
         if (!info)
             return false;
         bool malformed = false;
+        *why = ObjectTimesProblem(i, *info, bytes.data() + c.Position(), c.Left());
+        if (!why->empty())
+            return false;
         void* record = ReadObject(c, *info, &malformed);
         if (malformed)
             return false;
@@ -311,6 +387,18 @@ int ProjectStore::SaveProject(float xScale, float yScale)
 
 int ProjectStore::LoadProject()
 {
+    const std::string folder = ProjectFolder(model_.name);
+    if (folder.empty() || !IsFolder(folder)) {
+        BeginLoad();
+        lastError_ = "no project folder for \"" + model_.name + "\"";
+        model_.bBusy = false;
+        return 0;
+    }
+    return LoadProjectFile(ProjectFilePath(model_.name));
+}
+
+void ProjectStore::BeginLoad()
+{
     model_.bBusy = true;
     if (listener_)
         listener_->OnProjectBusy();
@@ -318,18 +406,25 @@ int ProjectStore::LoadProject()
     if (model_.undo)
         model_.undo->Clear();
     model_.Clear();
+    lastError_.clear();
+}
 
-    const std::string folder = ProjectFolder(model_.name);
+int ProjectStore::LoadProjectFile(const std::string& path)
+{
+    BeginLoad();
     std::vector<unsigned char> bytes;
-    if (folder.empty() || !IsFolder(folder) || !ReadWhole(ProjectFilePath(model_.name), bytes)) {
+    if (!ReadWhole(path, bytes, &lastError_)) {
         model_.bBusy = false;
         return 0;
     }
-    const bool ok = Parse(bytes, model_);
+    const bool ok = Parse(bytes, model_, &lastError_);
     model_.bBusy = false;
     model_.RecomputeLength();
-    if (!ok)
+    if (!ok) {
+        if (lastError_.empty())
+            lastError_ = "the file is damaged";
         return 0;
+    }
     if (model_.undo)
         model_.undo->StartAfresh();
     model_.dMarkIn = model_.dMarkOut = 0.0;

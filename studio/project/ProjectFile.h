@@ -35,6 +35,9 @@ public:
     virtual void OnProjectReady() = 0;
 };
 
+// No project lasts longer: spans and object times beyond it mark a damaged file.
+constexpr double kMaxProjectSeconds = 24.0 * 3600.0;
+
 class ProjectStore {
 public:
     explicit ProjectStore(ProjectModel& model);
@@ -67,9 +70,19 @@ public:
     // what SaveProject writes and LoadProject reads.
     static std::vector<unsigned char> Serialise(ProjectModel& model, float xScale, float yScale);
     static bool Parse(const std::vector<unsigned char>& bytes, ProjectModel& model);
+    // The same, saying in *why what made the file unusable when it can name it (a
+    // scene or object time that is not a time or is beyond kMaxProjectSeconds).
+    static bool Parse(const std::vector<unsigned char>& bytes, ProjectModel& model, std::string* why);
+    // Loads the project from `path` itself, wherever it lies; the model's name is not
+    // changed. 1 loaded, 0 not (LastError() says why when it can).
+    int LoadProjectFile(const std::string& path);
+    // Why the last load failed, or "".
+    const std::string& LastError() const { return lastError_; }
 
 private:
     void Tell(const std::string& text);
+    // Busy, preview stopped, model emptied: what every load starts with.
+    void BeginLoad();
     void AnnounceReadyLater();
     void StopAnnouncer();
 
@@ -83,6 +96,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool cancel_ = false;
+    std::string lastError_;
 };
 
 }  // namespace studio

@@ -20,7 +20,7 @@ const ObjectKindInfo kKinds[] = {
     {OBJ_SCREEN3D, 56, 44, 0},
     {OBJ_EFFECT, 104, 96, 0},
     {OBJ_MUSIC, 552, 548, 0},
-    {OBJ_ANIMATION, 568, 560, 0},
+    {OBJ_ANIMATION, 568, 560, kNoTimes},
 };
 
 template <class V, class R>

@@ -62,8 +62,10 @@ struct ObjectKindInfo {
     int32_t kind;
     size_t bytes;
     size_t orderAt;
-    size_t startAt;  // the end time follows 8 bytes later
+    size_t startAt;  // the end time follows 8 bytes later; kNoTimes where the record has none we read
 };
+
+constexpr size_t kNoTimes = size_t(-1);
 
 // The entry for a kind, or nullptr for a kind no project holds (5, or outside 0–6).
 const ObjectKindInfo* FindObjectKind(int32_t kind);

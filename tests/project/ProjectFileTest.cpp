@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <thread>
 
 #include "filter/media/AnimatedPicture.h"
@@ -395,6 +396,90 @@ TEST_F(ProjectFileTest, DamagedFilesKeepWhatWasReadBefore)
         ProjectModel m;
         EXPECT_FALSE(ProjectStore::Parse(Bytes(whole.begin(), whole.begin() + long(n)), m)) << n;
     }
+}
+
+// Times that are not times, or that would make a render run for days, mark a
+// damaged file: the load fails and names the scene or object.
+TEST_F(ProjectFileTest, ImpossibleTimesAreRefusedByName)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        double in, out;
+        const char* says;
+    };
+    const Case spans[] = {
+        {0.0, inf, "runs from 0 to inf"},
+        {nan, 1.0, "runs from nan"},
+        {5.0, 2.0, "ends (2 s) before it starts (5 s)"},
+        {0.0, 1e5, "24 hours"},
+        {-1e9, 0.0, "24 hours"},
+    };
+    for (const Case& c : spans) {
+        ProjectModel m;
+        AddScene(m, "/media/ok.mpg", MEDIA_VIDEO, 0.0, 2.0, 0);
+        AddScene(m, "/media/bad.mpg", MEDIA_VIDEO, c.in, c.out, 0);
+        const Bytes bytes = ProjectStore::Serialise(m, 1.0f, 1.0f);
+        ProjectModel back;
+        std::string why;
+        EXPECT_FALSE(ProjectStore::Parse(bytes, back, &why)) << c.says;
+        EXPECT_NE(why.find("scene 2 (/media/bad.mpg)"), std::string::npos) << why;
+        EXPECT_NE(why.find(c.says), std::string::npos) << why;
+    }
+    // Many scenes, each fine, that add up past the limit.
+    {
+        ProjectModel m;
+        for (int i = 0; i < 25; ++i)
+            AddScene(m, "/media/hour.mpg", MEDIA_VIDEO, 0.0, 3600.0, 0);
+        std::string why;
+        ProjectModel back;
+        EXPECT_FALSE(ProjectStore::Parse(ProjectStore::Serialise(m, 1.0f, 1.0f), back, &why));
+        EXPECT_NE(why.find("scene 25"), std::string::npos) << why;
+    }
+    for (double t : {nan, inf, 1e7}) {
+        ProjectModel m;
+        TextOp* text = new TextOp();
+        text->dStartTime = 1.0;
+        text->dEndTime = t;
+        m.AppendObject(OBJ_TEXT, text, 0);
+        std::string why;
+        ProjectModel back;
+        EXPECT_FALSE(ProjectStore::Parse(ProjectStore::Serialise(m, 1.0f, 1.0f), back, &why)) << t;
+        EXPECT_NE(why.find("object 1 runs from 1 to"), std::string::npos) << why;
+    }
+    // The limit itself is a time a project may have.
+    {
+        ProjectModel m;
+        AddScene(m, "/media/day.mpg", MEDIA_VIDEO, 0.0, kMaxProjectSeconds, 0);
+        ProjectModel back;
+        std::string why;
+        EXPECT_TRUE(ProjectStore::Parse(ProjectStore::Serialise(m, 1.0f, 1.0f), back, &why)) << why;
+    }
+}
+
+// A project path that names a FIFO, a folder or nothing fails at once with the
+// reason, instead of blocking or reading garbage.
+TEST_F(ProjectFileTest, LoadProjectFileRefusesWhatIsNotAFile)
+{
+    const std::string fifo = g_data + "pipe.mpf";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(store.LoadProjectFile(fifo), 0);
+    EXPECT_EQ(store.LastError(), "not a regular file");
+    std::remove(fifo.c_str());
+    EXPECT_EQ(store.LoadProjectFile(g_data), 0);
+    EXPECT_EQ(store.LastError(), "not a regular file");
+    EXPECT_EQ(store.LoadProjectFile(g_data + "absent.mpf"), 0);
+    EXPECT_EQ(store.LastError(), std::strerror(ENOENT));
+    // A file from anywhere loads, and the error is cleared.
+    AddScene(model, "/media/a.mpg", MEDIA_VIDEO, 0.0, 3.0, 0);
+    const std::string loose = g_data + "loose.mpf";
+    WriteFile(loose, ProjectStore::Serialise(model, 1.0f, 1.0f));
+    EXPECT_EQ(store.LoadProjectFile(loose), 1);
+    EXPECT_EQ(store.LastError(), "");
+    EXPECT_EQ(model.SceneCount(), 1);
+    WriteFile(loose, Bytes(30, 0xFF));
+    EXPECT_EQ(store.LoadProjectFile(loose), 0);
+    EXPECT_FALSE(store.LastError().empty());
 }
 
 TEST_F(ProjectFileTest, LoadOfAMissingProjectFails)

@@ -184,6 +184,45 @@ TEST(SourceInterleave, NeitherStreamRunsMoreThanASecondAhead)
     EXPECT_GT(worstLead.load(), 0);
 }
 
+// A stop halts both streams in either order. The stream that waits for its turn
+// must stop waiting when it is halted itself, even though the other stream, halted
+// first, will never move again.
+TEST(SourceInterleave, HaltingAWaitingStreamEndsItsWait)
+{
+    for (EncoderLock::Stream waiting : {EncoderLock::kVideo, EncoderLock::kAudio}) {
+        const EncoderLock::Stream other = waiting == EncoderLock::kVideo ? EncoderLock::kAudio : EncoderLock::kVideo;
+        EncoderLock lock;
+        lock.Join(EncoderLock::kVideo, 0);
+        lock.Join(EncoderLock::kAudio, 0);
+        std::atomic<bool> done{false};
+        std::thread ahead([&] {
+            lock.WaitTurn(waiting, 5 * EncoderLock::kMaxLead, nullptr);
+            done = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_FALSE(done) << "it waits while it is too far ahead";
+        lock.Leave(waiting);  // the waiting stream is halted; the other stays joined but still
+        for (int i = 0; i < 200 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_TRUE(done) << "a halted stream's wait must end";
+        if (!done)
+            lock.Leave(other);
+        ahead.join();
+        // Joined again (a flush restarts the stream), it waits as before.
+        lock.Join(waiting, 5 * EncoderLock::kMaxLead);
+        done = false;
+        std::thread again([&] {
+            lock.WaitTurn(waiting, 5 * EncoderLock::kMaxLead, nullptr);
+            done = true;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_FALSE(done);
+        lock.Advance(other, 5 * EncoderLock::kMaxLead);
+        again.join();
+        EXPECT_TRUE(done);
+    }
+}
+
 namespace {
 
 // Buffers and segments seen at a fake sink.

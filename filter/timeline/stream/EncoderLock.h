@@ -74,12 +74,14 @@ public:
     }
     // Waits while `position` lies more than kMaxLead ahead of the other stream, or
     // until `abort` says to stop waiting. The abort is a flag of the stream's own
-    // that nobody signals here, so the wait looks at it every 10 ms.
+    // that nobody signals here, so the wait looks at it every 10 ms. A stream that
+    // left (halted while it waited, as a stop halts both) stops waiting too: the
+    // other stream may have halted first and will never move again.
     void WaitTurn(Stream s, int64_t position, const std::function<bool()>& abort)
     {
         const int other = 1 - s;
         std::unique_lock<std::mutex> lock(mutex_);
-        while (active_[other] && position - position_[other] > kMaxLead && !(abort && abort()))
+        while (active_[s] && active_[other] && position - position_[other] > kMaxLead && !(abort && abort()))
             moved_.wait_for(lock, std::chrono::milliseconds(10));
     }
 
