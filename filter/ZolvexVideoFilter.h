@@ -13,6 +13,7 @@
 #include "platform/ClassRegistry.h"
 #include "platform/Prompt.h"
 #include "platform/ReplacingFile.h"
+#include "platform/RegularFile.h"
 // common: frames, lists, threads, drawing surfaces and the log.
 #include "filter/common/TavmArray.h"
 #include "filter/common/ByteLayout.h"

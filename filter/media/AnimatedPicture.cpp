@@ -2,9 +2,12 @@
 // reading steps the picture scenes share with them.
 #include "filter/media/AnimatedPicture.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -21,8 +24,14 @@ bool EnsureReady()
 {
     // A function-local static is initialised exactly once even when the renderer's
     // streaming thread and the studio's thread get here together.
+    // GraphicsMagick would install its own handlers for SIGINT, SIGTERM and the like,
+    // which end the process before the program can remove a half-written movie: the
+    // program that uses us owns its signals.
     static const bool ready = [] {
-        InitializeMagick(nullptr);
+        ExceptionInfo exception;
+        GetExceptionInfo(&exception);
+        InitializeMagickEx(nullptr, MAGICK_OPT_NO_SIGNAL_HANDER, &exception);
+        DestroyExceptionInfo(&exception);
         SetMagickResourceLimit(PixelsResource, int64_t(kMaxPixels));
         return true;
     }();
@@ -34,17 +43,27 @@ bool ReadWholeFile(const char* path, std::vector<unsigned char>& bytes)
     bytes.clear();
     if (!path || !*path)
         return false;
-    FILE* f = std::fopen(path, "rb");
-    if (!f)
+    // Opening never blocks, and only a regular file is read: a FIFO or a device under
+    // a picture's name must not stall the render.
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
         return false;
     struct stat st;
-    bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
-              uint64_t(st.st_size) <= kMaxFileBytes;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && uint64_t(st.st_size) <= kMaxFileBytes;
     if (ok) {
         bytes.resize(size_t(st.st_size));
-        ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += size_t(n);
+        }
+        ok = got == bytes.size();
     }
-    std::fclose(f);
+    close(fd);
     if (!ok)
         bytes.clear();
     return ok;

@@ -9,6 +9,7 @@
 #include "filter/common/Log.h"
 #include "filter/media/FfmpegPointers.h"
 #include "filter/media/MediaLog.h"
+#include "platform/RegularFile.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -119,8 +120,9 @@ bool CTavmAudioSource::Impl::Open(const char* file)
     media::RouteFfmpegLog();
     openError.clear();
     path = file ? file : "";
-    if (path.empty())
-        return Refuse("no file name");
+    const std::string problem = RegularFileProblem(file);
+    if (!problem.empty())
+        return Refuse(problem);
     // Only plain files: a scene path must never turn into a network address or
     // one of FFmpeg's compound protocols.
     media::DictionaryPtr options;

@@ -3,6 +3,7 @@
 #include "filter/common/Log.h"
 #include "filter/media/MediaLog.h"
 #include "filter/media/SlicedScaler.h"
+#include "platform/RegularFile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -85,8 +86,9 @@ bool VideoDecoder::OpenDemuxer(const char* path)
     RouteFfmpegLog();
     path_ = path ? path : "";
     openError_.clear();
-    if (path_.empty())
-        return Fail("no file name");
+    const std::string problem = RegularFileProblem(path);
+    if (!problem.empty())
+        return Fail(problem);
     int r = avformat_open_input(Out(fmt_), path, nullptr, nullptr);
     if (r < 0)
         return Fail(DescribeOpenFailure(r));

@@ -104,6 +104,8 @@ public:
             letter += "Dear editor, this is a letter and no film at all.\n";
         WriteFile("letter.mpg", letter);
         mkdir(PathOf("folder.mpg").c_str(), 0755);
+        mkfifo(PathOf("fifo.mpg").c_str(), 0600);  // nobody ever writes into it
+        symlink("/dev/zero", PathOf("zero.mpg").c_str());
         WriteFile("sound.wav", WaveFile());
         moviesMade_ = WriteSilentMovie("pictures.avi", encoder::kCodecMpeg4, 64, 48) &&
                       WriteSilentMovie("h263.3gp", encoder::kCodecH263, 176, 144);
@@ -176,6 +178,8 @@ TEST(MediaOpenErrors, EveryReaderRefusesWhatIsNoMediaAndSaysWhy)
         {"missing.mpg", "no such file"},
         {"folder.mpg", "a folder, not a file"},
         {"empty.mpg", nullptr},
+        {"fifo.mpg", "not a regular file"},  // would block the open for ever
+        {"zero.mpg", "not a regular file"},  // would read zeros for ever
         {"garbage.mpg", nullptr},
         {"letter.mpg", nullptr},
     };

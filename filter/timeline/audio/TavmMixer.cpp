@@ -10,6 +10,7 @@
 
 #include "filter/timeline/model/TimelineObjects.h"
 #include "filter/timeline/model/TimelineTime.h"
+#include "platform/RegularFile.h"
 
 namespace zolvex {
 
@@ -22,15 +23,6 @@ bool ForEachMusic(const TimelineLists& lists, Visit&& visit)
     return ForEachTimelineObject(lists, [&](int kind, void* record) {
         return kind != OBJ_MUSIC || visit(static_cast<AudioOp*>(record));
     });
-}
-
-// A path field that is terminated and names a regular file with something in it.
-bool FileHasData(const char (&path)[260])
-{
-    if (!std::memchr(path, 0, sizeof path) || !path[0])
-        return false;
-    struct stat st;
-    return ::stat(path, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
 }
 
 int16_t Saturate(int32_t v)
@@ -112,7 +104,7 @@ bool CTavmMixer::DecodeScene(double t)
             return false;
         const double length = SceneLength(span);
         if (scene && scene->nMediaType == MEDIA_TYPE_VIDEO && length > 0 && start <= t && t <= start + length &&
-            FileHasData(scene->szPath)) {
+            PathFieldNamesData(scene->szPath)) {
             chosen = scene;
             source = span.dIn + (t - start);
         }
@@ -145,7 +137,7 @@ bool CTavmMixer::DecodeMusic(double t)
         // Music objects past the last slot are not heard.
         if (++k >= std::min(channelCount_, kSlots))
             return k < kSlots;
-        if (!(op->dStartTime <= t && t <= op->dEndTime) || !FileHasData(op->szPath))
+        if (!(op->dStartTime <= t && t <= op->dEndTime) || !PathFieldNamesData(op->szPath))
             return true;
         double e = t - op->dStartTime;
         // A track shorter than its object starts over; a length that is not a

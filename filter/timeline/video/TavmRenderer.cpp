@@ -18,6 +18,7 @@
 #include "filter/timeline/model/TimelineTime.h"
 #include "filter/timeline/video/TitleDrawing.h"
 #include "filter/transitions/fTavTransition.h"
+#include "platform/RegularFile.h"
 
 namespace zolvex {
 namespace {
@@ -33,15 +34,6 @@ ZOLVEX_ALWAYS_INLINE void SwapRowLoop(const unsigned char* __restrict s, unsigne
 }
 
 ZOLVEX_KERNEL_DISPATCH(SwapRow, (const unsigned char* s, unsigned char* d, int w), (s, d, w), SwapRowLoop(s, d, w))
-
-// A path field that is terminated and names a file with something in it.
-bool FileHasData(const char (&path)[260])
-{
-    if (!std::memchr(path, 0, sizeof path) || !path[0])
-        return false;
-    struct stat st;
-    return ::stat(path, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
-}
 
 // The version text of an animation library entry, or null for any other text.
 const char* AnimationVersion(const void* entry)
@@ -169,7 +161,7 @@ void CTavmRenderer::RenderFrame(int64_t position)
         if (scene && start <= t && t <= start + length) {
             sceneTime_ = t - start;
             inTransition_ = sceneTime_ <= transitionLength_;
-            if (FileHasData(scene->szPath))
+            if (PathFieldNamesData(scene->szPath))
                 SceneStep(scene, span.dIn);
         }
         start += length;
