@@ -915,6 +915,11 @@ void CTavmEncoder::FinishMovie()
         std::lock_guard<std::mutex> lock(mutex_);
         video = videoIndex_;
         audio = audioIndex_;
+        // A movie without a single picture is no movie: players refuse the file, so
+        // it must not pass for one.
+        Stream* pictures = Usable(video, true);
+        if (pictures && pictures->nextPts == 0)
+            Fail("The movie has no pictures: nothing was rendered into it.");
     }
     CloseStream(video);
     CloseStream(audio);

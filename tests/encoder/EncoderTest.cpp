@@ -350,6 +350,8 @@ TEST_F(EncoderTest, PresetsSetTheirColumnsAndSettingsPersistBetweenMovies)
     Movie dvd = kKinds[4].movie;
     ASSERT_TRUE(encoder.OpenMovie(Format(dvd)));
     encoder.FinishMovie();
+    EXPECT_NE(encoder.OutputError().find("no pictures"), std::string::npos)
+        << "a movie finished without a frame is a failure, not an empty success";
     EXPECT_EQ(encoder.Settings().nGopSize, 15);
     EXPECT_EQ(encoder.Settings().llRcMaxRate, 9000000);
     EXPECT_EQ(encoder.Settings().nPacketSize, 2048);

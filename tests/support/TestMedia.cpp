@@ -64,7 +64,8 @@ void TestMedia::Fail(const std::string& why)
 
 void TestMedia::Remove()
 {
-    if (!dir_.empty())
+    // ZOLVEX_KEEP_MEDIA keeps the folder for a look after a failure.
+    if (!dir_.empty() && !std::getenv("ZOLVEX_KEEP_MEDIA"))
         Capture("rm -rf " + Quote(dir_));
     dir_.clear();
 }

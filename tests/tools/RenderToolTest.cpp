@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -74,7 +75,7 @@ bool MakeClip(const std::string& path, unsigned char r, unsigned char g, unsigne
     return encoder.OutputError().empty();
 }
 
-void AddClip(ProjectModel& model, const std::string& path)
+void AddClip(ProjectModel& model, const std::string& path, double seconds = 3.0)
 {
     MediaItem item;
     MediaThumbnail thumb;
@@ -86,8 +87,8 @@ void AddClip(ProjectModel& model, const std::string& path)
     r.nMediaType = MEDIA_TYPE_VIDEO;
     r.dDuration = item.dDuration;
     r.dInPoint = 0.0;
-    r.dOutPoint = 3.0;
-    ASSERT_TRUE(model.AppendScene(item, thumb, r, SceneSpan{0.0, 3.0}, 1));
+    r.dOutPoint = seconds;
+    ASSERT_TRUE(model.AppendScene(item, thumb, r, SceneSpan{0.0, seconds}, 1));
 }
 
 int Render(const std::string& args, std::string* output = nullptr)
@@ -147,6 +148,74 @@ double ToneAt(const std::string& path, double seconds)
         last = v;
     }
     return crossings / 2.0 / (double(n) / 16000.0);
+}
+
+// Half a minute of movie, "Long", beside "Tones".
+void MakeLongProject()
+{
+    ProjectModel model;
+    model.name = "Long";
+    model.header = ProjectHeader{720, 576, 4, 3};
+    for (int k = 0; k < 5; ++k) {
+        AddClip(model, g_dir + "/red.mpg");
+        AddClip(model, g_dir + "/blue.mpg");
+    }
+    ProjectStore store(model);
+    ASSERT_EQ(store.SaveProject(1.0f, 1.0f), 1);
+}
+
+// A project of its own name made from `model`, saved in the data folder.
+std::string SaveProject(ProjectModel& model, const std::string& name)
+{
+    model.name = name;
+    ProjectStore store(model);
+    EXPECT_EQ(store.SaveProject(1.0f, 1.0f), 1);
+    return g_dir + "/Data/" + name + "/" + name + ".mpf";
+}
+
+pid_t Spawn(const std::string& command)
+{
+    const std::string line = "exec " + command;
+    const char* argv[] = {"sh", "-c", line.c_str(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
+        return -1;
+    return pid;
+}
+
+// Waits up to `seconds` for the process; false (and the process killed) when it is
+// still running then.
+bool WaitFor(pid_t pid, double seconds, int* status)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+        if (waitpid(pid, status, WNOHANG) == pid)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, status, 0);
+    return false;
+}
+
+// Waits until zolvex-render (not the shell before its exec) catches `signal`,
+// reading the process's name and caught-signal mask.
+bool WaitUntilCaught(pid_t pid, int signal)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < until) {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        bool ours = false;
+        for (std::string line; std::getline(status, line);) {
+            if (line == "Name:\tzolvex-render")
+                ours = true;
+            if (ours && line.compare(0, 7, "SigCgt:") == 0 &&
+                (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0)
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
 }
 
 class RenderToolTest : public ::testing::Test {
@@ -272,8 +341,7 @@ TEST_F(RenderToolTest, EarlyEndsRemoveTheirPartialMovieAndOnlyIt)
     const std::set<std::string> onlyDecoy = {".zolvex-render-Decoy1.mpg"};
     const std::string out = folder + "/movie.mpg";
 
-    // Refused once the partial movie exists: a damaged project, and a size the encoder
-    // refuses as it opens the movie.
+    // Refused: a damaged project, and a size the kind does not offer.
     const std::string damaged = g_dir + "/Data/Cut/Cut.mpf";
     fs::create_directories(g_dir + "/Data/Cut");
     Capture("head -c 40 " + Quote(g_project) + " > " + Quote(damaged));
@@ -282,20 +350,12 @@ TEST_F(RenderToolTest, EarlyEndsRemoveTheirPartialMovieAndOnlyIt)
     EXPECT_NE(text.find("damaged"), std::string::npos) << text;
     EXPECT_EQ(names(), onlyDecoy);
     EXPECT_EQ(Render(Quote(g_project) + " -o " + Quote(out) + " --size 301x200", &text), 1) << text;
-    EXPECT_NE(text.find("cannot be written"), std::string::npos) << text;
+    EXPECT_NE(text.find("do not offer --size 301x200 (offered: 128 x 96,"), std::string::npos) << text;
     EXPECT_EQ(names(), onlyDecoy);
 
     // Cancelled while the encoder writes: half a minute of movie, stopped by SIGINT
     // once its partial file has bytes.
-    ProjectModel model;
-    model.name = "Long";
-    model.header = ProjectHeader{720, 576, 4, 3};
-    for (int k = 0; k < 5; ++k) {
-        AddClip(model, g_dir + "/red.mpg");
-        AddClip(model, g_dir + "/blue.mpg");
-    }
-    ProjectStore store(model);
-    ASSERT_EQ(store.SaveProject(1.0f, 1.0f), 1);
+    MakeLongProject();
     const std::string log = g_dir + "/cancel.log";
     const std::string command = std::string("exec ") + ZOLVEX_RENDER + " " + Quote(g_dir + "/Data/Long/Long.mpf") +
                                 " -o " + Quote(out) + " > " + Quote(log) + " 2>&1";
@@ -330,4 +390,147 @@ TEST_F(RenderToolTest, EarlyEndsRemoveTheirPartialMovieAndOnlyIt)
         << Capture("cat " + Quote(log));
     EXPECT_EQ(names(), onlyDecoy);
     EXPECT_EQ(Capture("cat " + Quote(decoy)), "other run\n");
+}
+
+// Whenever the interruption comes (before the output opens, as the streams start,
+// mid-render) and whichever signal brings it, the run ends within seconds, says it
+// was cancelled and leaves no file behind. A second signal ends it at once.
+TEST_F(RenderToolTest, CancelAtAnyMomentEndsTheRunAndLeavesNothing)
+{
+    namespace fs = std::filesystem;
+    MakeLongProject();
+    const std::string folder = g_dir + "/cancel";
+    ASSERT_TRUE(fs::create_directory(folder));
+    const std::string out = folder + "/movie.mpg", log = g_dir + "/cancel-any.log";
+    const std::string command = std::string(ZOLVEX_RENDER) + " " + Quote(g_dir + "/Data/Long/Long.mpf") + " -o " +
+                                Quote(out) + " > " + Quote(log) + " 2>&1";
+    // After its handlers are in place; 0.8 s is mid-render (the whole takes over a second).
+    const double delays[] = {0.0, 0.05, 0.1, 0.2, 0.3, 0.5, 0.8};
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+    int run = 0, hung = 0;
+    for (int repeat = 0; repeat < 2; ++repeat) {
+        for (double delay : delays) {
+            const int signal = signals[run % 4];
+            const bool twice = run % 5 == 4;
+            ++run;
+            SCOPED_TRACE("signal " + std::to_string(signal) + " after " + std::to_string(delay) + " s" +
+                         (twice ? ", twice" : ""));
+            const pid_t pid = Spawn(command);
+            ASSERT_GT(pid, 0);
+            // Before main runs, a signal kills the process as it would any other, and
+            // it has written nothing: the times count from when it catches them.
+            ASSERT_TRUE(WaitUntilCaught(pid, signal));
+            std::this_thread::sleep_for(std::chrono::duration<double>(delay));
+            kill(pid, signal);
+            if (twice) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                kill(pid, signal);
+            }
+            int status = 0;
+            if (!WaitFor(pid, 20.0, &status)) {
+                ++hung;
+                ADD_FAILURE() << "the run did not end\n" << Capture("cat " + Quote(log));
+                continue;
+            }
+            EXPECT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+            EXPECT_EQ(WEXITSTATUS(status), 1) << Capture("cat " + Quote(log));
+            EXPECT_NE(Capture("cat " + Quote(log)).find("cancelled"), std::string::npos)
+                << Capture("cat " + Quote(log));
+            EXPECT_TRUE(fs::is_empty(folder)) << "a file was left: " << Capture("ls -A " + Quote(folder));
+            Capture("rm -f " + Quote(folder) + "/.zolvex-render-* " + Quote(out));
+        }
+    }
+    EXPECT_EQ(hung, 0);
+}
+
+// The command line takes a project from wherever it lies, refuses options the movie
+// kind does not offer (saying what it does offer), and never writes over a folder,
+// the project or a clip it reads.
+TEST_F(RenderToolTest, TheCommandLineRefusesWhatCannotBeMadeAndFindsTheProject)
+{
+    namespace fs = std::filesystem;
+    const std::string folder = g_dir + "/cli";
+    ASSERT_TRUE(fs::create_directory(folder));
+    std::string text;
+    // A bare file name in the current folder, a project outside a folder of its name,
+    // and a kind written in small letters all render.
+    const std::string loose = folder + "/Loose.mpf";
+    fs::copy_file(g_project, loose);
+    EXPECT_EQ(Capture("cd " + Quote(g_dir + "/Data/Tones") + " && " + ZOLVEX_RENDER + " Tones.mpf -o " +
+                          Quote(folder + "/bare.avi") + " >/dev/null 2>&1; echo $?"),
+              "0\n");
+    EXPECT_EQ(Render(Quote(loose) + " -o " + Quote(folder + "/loose.3gp") + " --format 3gp", &text), 0) << text;
+    EXPECT_TRUE(fs::exists(folder + "/bare.avi") && fs::exists(folder + "/loose.3gp"));
+
+    struct Refusal {
+        std::string args;
+        const char* says;
+    };
+    const std::string out = " -o " + Quote(folder + "/x.avi");
+    const Refusal refusals[] = {
+        {out + " --size 0x0", "do not offer --size 0x0"},
+        {out + " --rate 0", "do not offer --rate 0 (offered: 15 fps, 25 fps, 29 fps, 30 fps)"},
+        {out + " --abitrate 100", "do not offer --abitrate 100"},
+        {out + " --samplerate 12345", "do not offer --samplerate 12345"},
+        {out + " --vbitrate 1", "--vbitrate runs from"},
+        {" -o " + Quote(folder + "/x.3gp") + " --channels 2", "mono sound only"},
+        {" -o " + Quote(folder + "/x.mpg") + " --format DVD_NTSC --size 100x100", "do not offer --size 100x100"},
+        {" -o " + Quote(folder + "/x.mpg") + " --format BETAMAX", "unknown format BETAMAX (DVD_PAL,"},
+        {" -o " + Quote(folder), "is a folder"},
+        {" -o " + Quote(g_dir + "/red.mpg") + " --overwrite", "the clip of scene 1"},
+        {" -o " + Quote(g_project) + " --overwrite", "\".mpg\" file"},
+    };
+    const auto before = fs::file_size(g_dir + "/red.mpg");
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.args);
+        EXPECT_NE(Render(Quote(g_project) + r.args, &text), 0) << text;
+        EXPECT_NE(text.find(r.says), std::string::npos) << text;
+    }
+    EXPECT_EQ(fs::file_size(g_dir + "/red.mpg"), before);
+    EXPECT_EQ(Render(Quote(g_project) + " -o " + Quote(folder + "/ntsc.mpg") + " --format dvd_ntsc --rate 29.97" +
+                         " --size 720x480 --abitrate 192000",
+                     &text),
+              0)
+        << text;
+    EXPECT_EQ(Probe(folder + "/ntsc.mpg", "v:0", "stream=r_frame_rate")["r_frame_rate"], "30000/1001");
+}
+
+// A project whose header or spans are damaged, or that lasts no time, is refused
+// with its reason, and an existing movie stays as it was even with --overwrite.
+TEST_F(RenderToolTest, DamagedOrEmptyProjectsFailAndKeepTheOldMovie)
+{
+    const std::string out = g_dir + "/kept.mpg";
+    Capture("echo old movie > " + Quote(out));
+    std::string text;
+
+    ProjectModel tiny;
+    tiny.header = ProjectHeader{720, 576, 4, 3};
+    AddClip(tiny, g_dir + "/red.mpg", 0.4);
+    const std::string tinyProject = SaveProject(tiny, "Tiny");
+    EXPECT_EQ(Render(Quote(tinyProject) + " -o " + Quote(out) + " --overwrite", &text), 1) << text;
+    EXPECT_NE(text.find("lasts less than a second"), std::string::npos) << "movies are whole seconds\n" << text;
+
+    ProjectModel none;
+    none.header = ProjectHeader{720, 576, 4, 3};
+    AddClip(none, g_dir + "/red.mpg", 0.0);
+    const std::string noneProject = SaveProject(none, "Nothing");
+    EXPECT_EQ(Render(Quote(noneProject) + " -o " + Quote(out) + " --overwrite", &text), 1) << text;
+    EXPECT_NE(text.find("lasts no time"), std::string::npos) << text;
+
+    ProjectModel squashed;
+    squashed.header = ProjectHeader{720, 0, 4, 3};
+    AddClip(squashed, g_dir + "/red.mpg");
+    const std::string squashedProject = SaveProject(squashed, "Squashed");
+    EXPECT_EQ(Render(Quote(squashedProject) + " -o " + Quote(out) + " --overwrite", &text), 1) << text;
+    EXPECT_NE(text.find("the project's frame size or aspect is damaged"), std::string::npos) << text;
+
+    ProjectModel endless;
+    endless.header = ProjectHeader{720, 576, 4, 3};
+    AddClip(endless, g_dir + "/red.mpg", 1e9);
+    const std::string endlessProject = SaveProject(endless, "Endless");
+    EXPECT_EQ(Render(Quote(endlessProject) + " -o " + Quote(out) + " --overwrite", &text), 1) << text;
+    EXPECT_NE(text.find("scene 1"), std::string::npos) << text;
+
+    EXPECT_EQ(Capture("cat " + Quote(out)), "old movie\n");
+    EXPECT_EQ(Capture("ls -A " + Quote(g_dir) + " | grep -c zolvex-render"), "0\n") << "no partial files";
 }

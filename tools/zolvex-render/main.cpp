@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <climits>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -41,35 +43,71 @@ using namespace zolvex::studio;
 
 namespace {
 
+// What the program's exit status says.
+constexpr int kExitWritten = 0;       // the movie is whole and in place
+constexpr int kExitFailed = 1;        // no movie: cancelled, refused or failed; nothing changed
+constexpr int kExitUsage = 2;         // the command line is wrong
+constexpr int kExitMediaMissing = 3;  // the project names media that cannot be read
+
 std::atomic<bool> g_cancel{false};
+// The partial movie's name, for a second interruption: the run may be stuck where it
+// cannot look at g_cancel, and the user has asked twice.
+char g_partial[4096];
 
-void OnSignal(int) { g_cancel = true; }
+void OnSignal(int)
+{
+    if (!g_cancel.exchange(true))
+        return;
+    if (g_partial[0])
+        unlink(g_partial);
+    static const char text[] = "zolvex-render: cancelled at once\n";
+    const ssize_t ignored = write(STDERR_FILENO, text, sizeof text - 1);
+    (void)ignored;
+    _exit(1);
+}
 
+// Interrupt, terminate, a closed terminal or a closed pipe on our output all end the
+// run the same way: the streams stop, the partial movie goes, the old file stays.
+// A file grown past the size limit is a write error the encoder reports, not death.
+void CatchSignals()
+{
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+        sigaction(signal, &action, nullptr);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+// -1 everywhere: not given, the kind's own value.
 struct Options {
-    std::string project, output, format, dataDir;
-    int width = 0, height = 0, rate = 0, videoBitRate = -1, quality = -1, channels = 0, sampleRate = 0,
+    std::string project, output, format, dataDir, rate;
+    int width = -1, height = -1, videoBitRate = -1, quality = -1, channels = -1, sampleRate = -1,
         audioBitRate = -1;
-    bool overwrite = false, verbose = false;
+    bool overwrite = false, verbose = false, allowMissing = false;
 };
 
-[[noreturn]] void Usage(const char* why)
+[[noreturn]] void Usage(const std::string& why)
 {
-    if (why)
-        std::fprintf(stderr, "zolvex-render: %s\n", why);
+    if (!why.empty())
+        std::fprintf(stderr, "zolvex-render: %s\n", why.c_str());
     std::fprintf(stderr,
                  "usage: zolvex-render PROJECT.mpf -o OUTPUT [--format DVD_PAL|DVD_NTSC|SVCD_PAL|SVCD_NTSC|VCD_PAL|"
                  "VCD_NTSC|AVI|3GP|SWF]\n"
                  "       [--size WxH] [--rate FPS] [--vbitrate BPS] [--quality 0-10] [--channels 1|2]\n"
-                 "       [--samplerate HZ] [--abitrate BPS] [--data-dir DIR] [--overwrite] [--verbose]\n");
-    std::exit(2);
+                 "       [--samplerate HZ] [--abitrate BPS] [--data-dir DIR] [--overwrite] [--allow-missing]\n"
+                 "       [--verbose]\n");
+    std::exit(kExitUsage);
 }
 
-int Number(const char* text, const char* option)
+int Number(const std::string& text, const std::string& option)
 {
     char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (!*text || *end || v < 0 || v > 1000000000)
-        Usage((std::string("not a number for ") + option + ": " + text).c_str());
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || errno || v < 0 || v > 1000000000)
+        Usage("not a number for " + option + ": " + text);
     return int(v);
 }
 
@@ -78,9 +116,9 @@ Options Parse(int argc, char** argv)
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        auto value = [&]() -> const char* {
+        auto value = [&]() -> std::string {
             if (i + 1 >= argc)
-                Usage((a + " needs a value").c_str());
+                Usage(a + " needs a value");
             return argv[++i];
         };
         if (a == "-o" || a == "--output")
@@ -89,13 +127,13 @@ Options Parse(int argc, char** argv)
             o.format = value();
         else if (a == "--size") {
             const std::string v = value();
-            const size_t x = v.find('x');
+            const size_t x = v.find_first_of("xX");
             if (x == std::string::npos)
                 Usage("--size takes WxH");
-            o.width = Number(v.substr(0, x).c_str(), "--size");
-            o.height = Number(v.substr(x + 1).c_str(), "--size");
+            o.width = Number(v.substr(0, x), "--size");
+            o.height = Number(v.substr(x + 1), "--size");
         } else if (a == "--rate")
-            o.rate = Number(value(), "--rate");
+            o.rate = value();
         else if (a == "--vbitrate")
             o.videoBitRate = Number(value(), "--vbitrate");
         else if (a == "--quality")
@@ -110,22 +148,24 @@ Options Parse(int argc, char** argv)
             o.dataDir = value();
         else if (a == "--overwrite")
             o.overwrite = true;
+        else if (a == "--allow-missing")
+            o.allowMissing = true;
         else if (a == "-v" || a == "--verbose")
             o.verbose = true;
         else if (a == "-h" || a == "--help")
-            Usage(nullptr);
+            Usage("");
         else if (!a.empty() && a[0] == '-')
-            Usage(("unknown option " + a).c_str());
+            Usage("unknown option " + a);
         else if (o.project.empty())
             o.project = a;
         else
-            Usage(("more than one project: " + a).c_str());
+            Usage("more than one project: " + a);
     }
     if (o.project.empty() || o.output.empty())
         Usage("a project and an output (-o) are needed");
     if (o.quality > 10)
         Usage("--quality runs from 0 to 10");
-    if (o.channels > 2)
+    if (o.channels != -1 && o.channels != 1 && o.channels != 2)
         Usage("--channels is 1 or 2");
     return o;
 }
@@ -159,6 +199,13 @@ bool IsFolder(const std::string& path)
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
 std::string Clock(double seconds)
 {
     if (!(seconds >= 0) || seconds > 359999)
@@ -172,50 +219,115 @@ std::string Clock(double seconds)
     return text;
 }
 
-// The movie's parameters from the format and the options.
+// The index of the entry an option names in one of the kind's lists, or a refusal
+// that lists what the kind offers.
+template <class Matches>
+bool Choose(const std::vector<ChoiceEntry>& list, bool given, const std::string& option, const std::string& text,
+            const std::string& format, Matches matches, int* index, std::string* error)
+{
+    if (!given)
+        return true;
+    std::string offered;
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (matches(list[i])) {
+            *index = int(i);
+            return true;
+        }
+        offered += (i ? ", " : "") + list[i].label;
+    }
+    *error = format + " movies do not offer " + option + " " + text + " (offered: " + offered + ")";
+    return false;
+}
+
+// The movie's parameters from the format and the options: every option is one of
+// the choices the Save Movie page offers for the kind.
 bool MakeParams(const Options& o, MovieOutputParams& params, std::string* error)
 {
     MovieChoices choices;
-    std::string format = o.format;
+    std::string format = Upper(o.format);
     if (format.empty()) {
         const std::string ext = Extension(o.output);
         format = ext == ".avi" ? "AVI" : ext == ".3gp" ? "3GP" : ext == ".swf" ? "SWF" : "DVD_PAL";
     }
     DiscProfile profile = kDvdPal;
     if (!ParseFormatName(format, choices.kind, profile)) {
-        *error = "unknown format " + format;
+        *error = "unknown format " + o.format + " (DVD_PAL, DVD_NTSC, SVCD_PAL, SVCD_NTSC, VCD_PAL, VCD_NTSC, AVI, "
+                 "3GP or SWF)";
         return false;
     }
+    const MovieKind kind = choices.kind;
+    const bool disc = kind == kMovieDisc;
     choices.profile = profile;
-    choices.videoCodec = choices.kind == kMovieDisc && (profile == kVcdPal || profile == kVcdNtsc) ? 0 : 1;
-    if (choices.kind != kMovieDisc)
-        choices.videoCodec = 0;
-    choices.channels = -1;  // the kind's own: mono for AMR speech, stereo otherwise
+    choices.videoCodec = disc && (profile == kVcdPal || profile == kVcdNtsc) ? 0 : disc ? 1 : 0;
+    choices.channels = o.channels == -1 ? -1 : o.channels - 1;
     choices.movieName = "movie";
+    if (o.quality >= 0 && !disc)
+        choices.quality = o.quality;
+    // 29.97 is how a disc's NTSC rate is written; the list holds it as 29.
+    const std::string rate = o.rate == "29.97" && disc ? "29" : o.rate;
+    const int rateValue = rate.empty() ? -1 : Number(rate == "29.97" ? "-1" : rate, "--rate");
+    const std::string size = std::to_string(o.width) + "x" + std::to_string(o.height);
+    if (!Choose(
+            FrameSizes(kind), o.width != -1, "--size", size, format,
+            [&](const ChoiceEntry& e) { return e.width == o.width && e.height == o.height; }, &choices.frameSize,
+            error) ||
+        !Choose(
+            FrameRates(kind), !rate.empty(), "--rate", o.rate, format,
+            [&](const ChoiceEntry& e) { return e.value == rateValue; }, &choices.frameRate, error) ||
+        !Choose(
+            AudioBitRates(kind, profile), o.audioBitRate != -1, "--abitrate", std::to_string(o.audioBitRate), format,
+            [&](const ChoiceEntry& e) { return e.value == o.audioBitRate; }, &choices.audioBitRate, error) ||
+        !Choose(
+            SampleRates(kind, profile), o.sampleRate != -1, "--samplerate", std::to_string(o.sampleRate), format,
+            [&](const ChoiceEntry& e) { return e.value == o.sampleRate; }, &choices.sampleRate, error))
+        return false;
+    if (kind == kMovie3gp && o.channels == 2) {
+        *error = "3GP movies carry mono sound only (--channels 1)";
+        return false;
+    }
     if (!FillMovieParams(choices, params, error))
         return false;
-    if (o.width > 0)
-        params.nWidth = o.width;
-    if (o.height > 0)
-        params.nHeight = o.height;
-    if (o.rate > 0)
-        params.nFrameRate = o.rate;
-    if (o.videoBitRate >= 0)
+    // The video bit rate is the one number the page does not list: a disc's players
+    // take up to 9.8 Mbit/s, the other kinds are driven by quality when it is 0.
+    if (o.videoBitRate != -1) {
+        if (o.videoBitRate < 64000 || o.videoBitRate > 9800000) {
+            *error = "--vbitrate runs from 64000 to 9800000";
+            return false;
+        }
         params.nVideoBitRate = o.videoBitRate;
-    if (o.quality >= 0 && params.nQuality != -1)
-        params.nQuality = EncoderQuality(o.quality);
-    if (o.channels > 0)
-        params.nChannels = o.channels;
-    if (o.sampleRate > 0)
-        params.nSampleRate = o.sampleRate;
-    if (o.audioBitRate >= 0)
-        params.nAudioBitRate = o.audioBitRate;
-    const std::string ext = Extension(o.output), want = MovieExtension(choices.kind);
+    }
+    const std::string ext = Extension(o.output), want = MovieExtension(kind);
     if (ext != want) {
         *error = "a " + format + " movie is written as a \"" + want + "\" file, not \"" + o.output + "\"";
         return false;
     }
     return true;
+}
+
+// The output must not be one of the files the render reads: writing it would destroy
+// the project or a clip halfway through reading it.
+std::string ReadFileAtOutput(ProjectModel& model, const std::string& project, const std::string& output)
+{
+    struct stat out;
+    if (stat(output.c_str(), &out) != 0)
+        return std::string();
+    auto same = [&](const char* path) {
+        struct stat st;
+        return path && *path && stat(path, &st) == 0 && st.st_dev == out.st_dev && st.st_ino == out.st_ino;
+    };
+    if (same(project.c_str()))
+        return "the project file itself";
+    for (int i = 0; i < model.SceneCount(); ++i)
+        if (same(model.Record(i).szPath))
+            return std::string("the clip of scene ") + std::to_string(i + 1);
+    for (int i = 0; i < model.ObjectCount(); ++i) {
+        const char* path = model.Kind(i) == OBJ_PICTURE  ? static_cast<StickerOp*>(model.Object(i))->szPath
+                           : model.Kind(i) == OBJ_MUSIC ? static_cast<AudioOp*>(model.Object(i))->szPath
+                                                         : nullptr;
+        if (same(path))
+            return std::string("a file the project's object ") + std::to_string(i + 1) + " plays";
+    }
+    return std::string();
 }
 
 class Progress {
@@ -258,67 +370,88 @@ private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-int Fail(const std::string& message)
+int Fail(const std::string& message, int status = kExitFailed)
 {
     std::fprintf(stderr, "zolvex-render: %s\n", message.c_str());
-    return 1;
+    return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    // First of all, so that no interruption, however early, kills the run with a
+    // partial movie left behind.
+    CatchSignals();
     const Options o = Parse(argc, argv);
     // FFmpeg's own complaints about a damaged clip would bury the one line that matters;
     // the failure we report says what went wrong.
     SetLogLevel(o.verbose ? LogLevel::kInfo : LogLevel::kQuiet);
 
-    // The project: PROJECT.mpf lies in its own folder under the data folder.
+    // The project file, wherever it lies. Its libraries are in the data folder, which
+    // holds the project's own folder when the project lies in one of its name.
     if (Extension(o.project) != ".mpf")
         return Fail("the project must be a \".mpf\" file: " + o.project);
+    char real[PATH_MAX];
     struct stat st;
-    if (stat(o.project.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!realpath(o.project.c_str(), real) || stat(real, &st) != 0 || !S_ISREG(st.st_mode))
         return Fail("no project file at " + o.project);
-    const std::string projectFolder = Folder(o.project);
-    const std::string name = Base(o.project).substr(0, Base(o.project).size() - 4);
-    if (Base(projectFolder) != name)
-        return Fail("a project file lies in a folder of its own name (" + name + "/" + name + ".mpf)");
-    const std::string data = o.dataDir.empty() ? Folder(projectFolder) : o.dataDir;
+    const std::string project = real;
+    const std::string projectFolder = Folder(project);
+    const std::string name = Base(project).substr(0, Base(project).size() - 4);
+    const std::string data =
+        !o.dataDir.empty() ? o.dataDir : Base(projectFolder) == name ? Folder(projectFolder) : projectFolder;
     setenv("ZOLVEX_DATA_DIR", data.c_str(), 1);
 
+    // The output: never over a folder, never over an existing file unless asked.
+    if (IsFolder(o.output))
+        return Fail(o.output + " is a folder; the output is the movie file's name");
     MovieOutputParams params;
     std::string error;
     if (!MakeParams(o, params, &error))
         return Fail(error);
-
-    // The output: never over an existing file unless asked, and written beside it
-    // under a temporary name that becomes the movie only when the movie is whole.
     if (stat(o.output.c_str(), &st) == 0 && !o.overwrite)
         return Fail(o.output + " exists (--overwrite replaces it)");
     const std::string outFolder = Folder(o.output);
     if (!IsFolder(outFolder) || access(outFolder.c_str(), W_OK) != 0)
         return Fail("cannot write into the folder " + outFolder);
-    // Hidden beside the output, ending as the output does, since the encoder picks the
-    // container from the name. It stays open here while the encoder writes to it, so
-    // the name cannot pass to another process before the movie is done.
-    ReplacingFile partial;
-    if (!partial.OpenHidden(o.output, ".zolvex-render-", Extension(o.output)))
-        return Fail("cannot write into the folder " + outFolder);
-    if (partial.Path().size() >= 260)
-        return Fail("the output path is too long: " + o.output);
-    // From here on an interruption ends the run through the loop below, which removes
-    // the partial movie, instead of killing the program with it left behind.
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
 
     ProjectModel model;
     model.name = name;
     ProjectStore store(model);
     store.SetReadyDelay(0);
-    if (!store.LoadProject())
-        return Fail("the project " + o.project + " is missing or damaged");
+    if (!store.LoadProjectFile(project))
+        return Fail("the project " + o.project + " cannot be read: " + store.LastError());
     if (model.SceneCount() == 0)
         return Fail("the project " + o.project + " has no scenes");
+    const ProjectHeader& h = model.header;
+    if (h.nWidth < 16 || h.nWidth > 4096 || h.nHeight < 16 || h.nHeight > 4096 || h.nAspectNumerator < 1 ||
+        h.nAspectNumerator > 1000 || h.nAspectDenominator < 1 || h.nAspectDenominator > 1000)
+        return Fail("the project's frame size or aspect is damaged (" + std::to_string(h.nWidth) + "x" +
+                    std::to_string(h.nHeight) + ", " + std::to_string(h.nAspectNumerator) + ":" +
+                    std::to_string(h.nAspectDenominator) + ")");
+    // Movies are made of the project's whole seconds: less than one would make a file
+    // without a picture, which no player takes.
+    if (!(model.TotalLength() > 0))
+        return Fail("the project " + o.project + " lasts no time at all");
+    if (model.TotalLength() < 1.0)
+        return Fail("the project " + o.project + " lasts less than a second; a movie is made of its whole seconds");
+    const std::string victim = ReadFileAtOutput(model, project, o.output);
+    if (!victim.empty())
+        return Fail(o.output + " is " + victim + "; the movie cannot be written over it");
+
+    // Written beside the output under a hidden temporary name, ending as the output
+    // does since the encoder picks the container from the name. It stays open here
+    // while the encoder writes to it, so the name cannot pass to another process
+    // before the movie is done, and becomes the movie only when the movie is whole.
+    ReplacingFile partial;
+    if (!partial.OpenHidden(o.output, ".zolvex-render-", Extension(o.output)))
+        return Fail("cannot write into the folder " + outFolder);
+    if (partial.Path().size() >= 260 || partial.Path().size() >= sizeof g_partial)
+        return Fail("the output path is too long: " + o.output);
+    std::memcpy(g_partial, partial.Path().c_str(), partial.Path().size() + 1);
+    if (g_cancel)
+        return Fail("cancelled");
 
     AnimationLibrary animations(DataFolder());
     animations.Load();
@@ -336,7 +469,6 @@ int main(int argc, char** argv)
     if (!control)
         return Fail("the rendering filter has no control interface");
 
-    const ProjectHeader& h = model.header;
     auto settings = [&]() {
         return control->SetOutputFormat(params.nFrameRate, params.nWidth, params.nHeight, params.nVideoCodec,
                                         params.nVideoBitRate, params.nAudioCodec, params.nAudioBitRate,
@@ -381,20 +513,21 @@ int main(int argc, char** argv)
         const double frameSeconds = 1.0 / params.nFrameRate;
         std::printf("Rendering %s (%.1f s) into %s as %s %dx%d\n", o.project.c_str(), double(length) / 1e7,
                     o.output.c_str(), params.szFormatName.c_str(), params.nWidth, params.nHeight);
+        // Until both streams end (or one fails, or the user cancels); the progress
+        // bar only shows where the run stands.
         float percent = 0;
-        while (!g_cancel) {
+        CTavmGraph::Outcome outcome = CTavmGraph::Outcome::kRunning;
+        while (!g_cancel && outcome == CTavmGraph::Outcome::kRunning) {
             int64_t position = 0;
             control->GetPosition(&position);
             control->GetProgress(&percent);
             progress.Show(percent, double(position) / 1e7, frameSeconds);
-            if (percent >= 100.0f)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            outcome = graph->PollEnd(250, &error);
         }
-        // The last tenth of a second counts as done; the streams still end properly,
-        // so the end of the movie is not cut off.
-        if (!g_cancel && !graph->WaitForEnd(60000, &error))
+        if (outcome == CTavmGraph::Outcome::kFailed)
             code = Fail("rendering did not finish: " + error);
+        else if (outcome == CTavmGraph::Outcome::kEnded)
+            progress.Show(100.0f, double(length) / 1e7, frameSeconds);
         progress.Done();
         graph->Stop();
         control->FinishOutput();
@@ -412,8 +545,10 @@ int main(int argc, char** argv)
     control->Release();
     if (code != 0)
         return code;  // `partial` removes what was written
-    if (!partial.Commit())
-        return Fail("the movie could not be moved to " + o.output);
+    const bool committed = partial.Commit();
+    g_partial[0] = 0;
+    if (!committed)
+        return Fail("the movie could not be moved to " + o.output + ": " + std::strerror(errno));
     stat(o.output.c_str(), &st);
     std::printf("Wrote %s (%lld bytes)\n", o.output.c_str(), static_cast<long long>(st.st_size));
     return 0;

@@ -141,15 +141,20 @@ bool CTavmGraph::Seek(int64_t position, double rate)
 
 bool CTavmGraph::WaitForEnd(int timeoutMs, std::string* error)
 {
+    const Outcome outcome = PollEnd(timeoutMs, error);
+    if (outcome == Outcome::kRunning && error)
+        *error = "The streams did not end in time.";
+    return outcome == Outcome::kEnded;
+}
+
+CTavmGraph::Outcome CTavmGraph::PollEnd(int timeoutMs, std::string* error)
+{
     GstBus* bus = gst_element_get_bus(pipeline_);
     GstMessage* message = gst_bus_timed_pop_filtered(bus, GstClockTime(timeoutMs) * GST_MSECOND,
                                                      GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
     gst_object_unref(bus);
-    if (!message) {
-        if (error)
-            *error = "The streams did not end in time.";
-        return false;
-    }
+    if (!message)
+        return Outcome::kRunning;
     const bool ended = GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS;
     if (!ended && error) {
         GError* e = nullptr;
@@ -159,7 +164,7 @@ bool CTavmGraph::WaitForEnd(int timeoutMs, std::string* error)
             g_error_free(e);
     }
     gst_message_unref(message);
-    return ended;
+    return ended ? Outcome::kEnded : Outcome::kFailed;
 }
 
 }  // namespace zolvex

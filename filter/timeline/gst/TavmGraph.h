@@ -36,6 +36,10 @@ public:
     bool Seek(int64_t position, double rate = 1.0);
     // Waits for the end of both streams; false on an error (with its text) or timeout.
     bool WaitForEnd(int timeoutMs, std::string* error = nullptr);
+    // Waits at most `timeoutMs` for the end or an error, so that a caller can also
+    // watch for a cancel or show progress between waits.
+    enum class Outcome { kRunning, kEnded, kFailed };
+    Outcome PollEnd(int timeoutMs, std::string* error = nullptr);
 
     _GstElement* Pipeline() const { return pipeline_; }
     _GstElement* Source() const { return source_; }
