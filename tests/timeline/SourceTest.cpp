@@ -229,6 +229,7 @@ namespace {
 struct Seen {
     std::mutex m;
     std::vector<GstClockTime> pts, duration;
+    std::vector<gsize> size;
     std::vector<bool> black, prerollBlack;
     std::vector<guint64> segmentTimes;
 };
@@ -259,6 +260,7 @@ void OnHandoff(GstElement*, GstBuffer* buffer, GstPad*, gpointer data)
     std::lock_guard<std::mutex> lock(seen->m);
     seen->pts.push_back(GST_BUFFER_PTS(buffer));
     seen->duration.push_back(GST_BUFFER_DURATION(buffer));
+    seen->size.push_back(gst_buffer_get_size(buffer));
     seen->black.push_back(black);
 }
 
@@ -402,6 +404,68 @@ TEST(SourceElement, TimeStampsSeekAndEndOfStream)
     gst_object_unref(pipeline);
     std::remove(red.c_str());
     rmdir(folder);
+}
+
+// A long run after the frame size changed: every frame of the new size, none lost,
+// the time stamps unbroken, however often the element's buffers come round again.
+TEST(SourceElement, ManyFramesAfterANewFrameSize)
+{
+    gst_init(nullptr, nullptr);
+    ASSERT_TRUE(RegisterTavmElement());
+    SourceRef source;
+    ITavmControl& control = source->Control();
+    control.SetOutputSize(160, 120);
+    control.SetSrcVideoSize(160, 120);
+    GstElement* pipeline = gst_pipeline_new("Tavm Album");
+    GstElement* element = gst_element_factory_make(kTavmElementName, nullptr);
+    ASSERT_NE(element, nullptr);
+    g_object_set(element, "filter", static_cast<gpointer>(source.p), nullptr);
+    gst_bin_add(GST_BIN(pipeline), element);
+    Seen video, audio;
+    ASSERT_TRUE(gst_element_link_pads(element, "video", Sink(pipeline, &video), "sink"));
+    ASSERT_TRUE(gst_element_link_pads(element, "audio", Sink(pipeline, &audio), "sink"));
+    PictureTimeline timeline(12.0);
+    timeline.Apply(control);
+    ASSERT_NE(gst_element_set_state(pipeline, GST_STATE_PAUSED), GST_STATE_CHANGE_FAILURE);
+    ASSERT_EQ(gst_element_get_state(pipeline, nullptr, nullptr, 10 * GST_SECOND), GST_STATE_CHANGE_SUCCESS);
+
+    // The new size is agreed by the preroll after a seek; agreeing makes a fresh
+    // producer, so the settings and the timeline follow it.
+    control.SetOutputSize(96, 72);  // rows of 288 bytes: no padding to hide a wrong stride
+    control.SetSrcVideoSize(96, 72);
+    ASSERT_TRUE(gst_element_seek_simple(pipeline, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, 0));
+    ASSERT_EQ(gst_element_get_state(pipeline, nullptr, nullptr, 10 * GST_SECOND), GST_STATE_CHANGE_SUCCESS);
+    control.SetOutputSize(96, 72);
+    control.SetSrcVideoSize(96, 72);
+    control.SetFrameRate(25.0);
+    timeline.Apply(control);
+    control.SetMode(kEncodeMode);
+    {
+        std::lock_guard<std::mutex> a(video.m), b(audio.m);
+        video.pts.clear(), video.size.clear(), audio.pts.clear(), audio.size.clear();
+    }
+    gst_element_seek_simple(pipeline, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, 0);
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    ASSERT_TRUE(WaitEos(pipeline));
+    {
+        std::lock_guard<std::mutex> lock(video.m);
+        ASSERT_EQ(video.pts.size(), 300u) << "12 s at 25 frames per second";
+        for (size_t i = 0; i < video.pts.size(); ++i) {
+            EXPECT_EQ(video.size[i], gsize(96 * 3 * 72)) << "frame " << i;
+            EXPECT_EQ(video.pts[i], i * 40 * GST_MSECOND) << "frame " << i;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(audio.m);
+        ASSERT_FALSE(audio.pts.empty());
+        for (size_t i = 0; i + 1 < audio.pts.size(); ++i)
+            EXPECT_EQ(audio.pts[i + 1], audio.pts[i] + audio.duration[i]) << "block " << i;
+        for (gsize bytes : audio.size)
+            EXPECT_EQ(bytes % 4, 0u) << "whole stereo sample frames";
+        EXPECT_GE(audio.pts.back() + audio.duration.back(), 12 * GST_SECOND - 464399 * 100);
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
 }
 
 // The graph as the studio and the renderer use it: ready, timeline, run to the end.

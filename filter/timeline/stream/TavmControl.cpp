@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "filter/encoder/CodecTable.h"
+#include "filter/timeline/audio/TavmMixer.h"
 #include "filter/timeline/model/TimelineTime.h"
 
 namespace zolvex {
@@ -161,7 +162,7 @@ HRESULT CTavmControl::SetOutputFormat(int frameRate, int width, int height, int 
                                     : kUnitsPerSecond / frameRate;
     if (pins_) {
         pins_->SetFrameDuration(settings_.llFrameDuration);
-        pins_->SetAudioFormat(channels, 44100, 16);
+        pins_->SetAudioFormat(channels, CTavmMixer::kSampleRate, 16);
     }
     if (audio_)
         audio_->SetChannels(channels);
