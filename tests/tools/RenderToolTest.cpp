@@ -531,6 +531,23 @@ TEST_F(RenderToolTest, DamagedOrEmptyProjectsFailAndKeepTheOldMovie)
     EXPECT_EQ(Render(Quote(endlessProject) + " -o " + Quote(out) + " --overwrite", &text), 1) << text;
     EXPECT_NE(text.find("scene 1"), std::string::npos) << text;
 
+    // A clip that is gone is named and the run stops, unless asked to go on without it.
+    const std::string gone = g_dir + "/gone.mpg";
+    std::filesystem::copy_file(g_dir + "/blue.mpg", gone);
+    ProjectModel lost;
+    lost.header = ProjectHeader{720, 576, 4, 3};
+    AddClip(lost, g_dir + "/red.mpg");
+    AddClip(lost, gone);
+    const std::string lostProject = SaveProject(lost, "Lost");
+    std::filesystem::remove(gone);
+    EXPECT_EQ(Render(Quote(lostProject) + " -o " + Quote(out) + " --overwrite", &text), 3) << text;
+    EXPECT_NE(text.find("cannot read scene 2: " + gone + ": no such file"), std::string::npos) << text;
+    EXPECT_EQ(Capture("cat " + Quote(out)), "old movie\n");
+    const std::string without = g_dir + "/without.mpg";
+    EXPECT_EQ(Render(Quote(lostProject) + " -o " + Quote(without) + " --allow-missing", &text), 0) << text;
+    EXPECT_NE(text.find("cannot read scene 2"), std::string::npos) << "still named\n" << text;
+    std::filesystem::remove(without);
+
     EXPECT_EQ(Capture("cat " + Quote(out)), "old movie\n");
     EXPECT_EQ(Capture("ls -A " + Quote(g_dir) + " | grep -c zolvex-render"), "0\n") << "no partial files";
 }

@@ -23,6 +23,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "filter/common/Log.h"
 #include "filter/timeline/gst/GstTavmSource.h"
@@ -31,6 +32,7 @@
 #include "filter/timeline/gst/TavmEntryPoints.h"
 #include "filter/timeline/stream/TavmSource.h"
 #include "platform/ClassRegistry.h"
+#include "platform/RegularFile.h"
 #include "platform/ReplacingFile.h"
 #include "studio/maker/AnimationLibrary.h"
 #include "studio/project/DataFolder.h"
@@ -304,6 +306,30 @@ bool MakeParams(const Options& o, MovieOutputParams& params, std::string* error)
     return true;
 }
 
+// The files the project plays that cannot be read, one line each: rendering without
+// them would make a movie with black scenes or silence that looks like success.
+std::vector<std::string> MissingMedia(ProjectModel& model)
+{
+    std::vector<std::string> missing;
+    auto check = [&](const std::string& what, const char* path, size_t size) {
+        const std::string name(path, strnlen(path, size));
+        const std::string problem = RegularFileProblem(name.c_str());
+        if (!problem.empty())
+            missing.push_back(what + ": " + (name.empty() ? "(no file name)" : name) + ": " + problem);
+    };
+    for (int i = 0; i < model.SceneCount(); ++i) {
+        const SceneRecord& r = model.Record(i);
+        check("scene " + std::to_string(i + 1), r.szPath, sizeof r.szPath);
+    }
+    for (int i = 0; i < model.ObjectCount(); ++i) {
+        if (model.Kind(i) == OBJ_MUSIC) {
+            const AudioOp* music = static_cast<AudioOp*>(model.Object(i));
+            check("music (object " + std::to_string(i + 1) + ")", music->szPath, sizeof music->szPath);
+        }
+    }
+    return missing;
+}
+
 // The output must not be one of the files the render reads: writing it would destroy
 // the project or a clip halfway through reading it.
 std::string ReadFileAtOutput(ProjectModel& model, const std::string& project, const std::string& output)
@@ -436,6 +462,13 @@ int main(int argc, char** argv)
         return Fail("the project " + o.project + " lasts no time at all");
     if (model.TotalLength() < 1.0)
         return Fail("the project " + o.project + " lasts less than a second; a movie is made of its whole seconds");
+    const std::vector<std::string> missing = MissingMedia(model);
+    for (const std::string& line : missing)
+        std::fprintf(stderr, "zolvex-render: cannot read %s\n", line.c_str());
+    if (!missing.empty() && !o.allowMissing)
+        return Fail(std::to_string(missing.size()) + " of the project's files cannot be read (--allow-missing "
+                    "renders without them)",
+                    kExitMediaMissing);
     const std::string victim = ReadFileAtOutput(model, project, o.output);
     if (!victim.empty())
         return Fail(o.output + " is " + victim + "; the movie cannot be written over it");
