@@ -41,7 +41,14 @@ Version VersionOf(const char* text)
     return Version::None;
 }
 
-const double kToRadians = 3.14159265 / 180.0;
+// Each value of pi below is the one its motion was tuned with; the stored
+// animations look the way their makers saw them only with that exact value.
+constexpr double kPi = 3.14159265;
+// The random movement's heading steps a degree of this coarse pi per frame.
+constexpr double kWanderPi = 3.14;
+// Not pi past the fifth digit, but the bursts in stored animations were tuned with it: it must stay.
+constexpr double kBurstPi = 3.1415946;
+constexpr double kToRadians = kPi / 180.0;
 
 // A guide-line step's compass heading in degrees (0 is up, clockwise).
 double Heading(int x1, int y1, int x2, int y2)
@@ -351,7 +358,7 @@ void RandomMovementV2(CfTavEffect& fx, Instances& in, int r, const tagROMANCE_SY
     m[17] = c;
     const int k1 = std::rand() % 5 + 5, k2 = std::rand() % 5 + 5;
     const double v = fx.nSrcWidth * 0.00625 * s->fMotionSpeed;
-    const double phi = c * 3.14 / 180;
+    const double phi = c * kWanderPi / 180;
     double dx, dy;
     if (c % 80 > 30) {
         dx = k1 * std::sin(phi) * v;
@@ -843,7 +850,7 @@ void PlayV1(CfTavEffect& fx, tagOPR_EFFECT* op, uchar* dst, const tagROMANCE_EFF
                 break;
             }
             case 10: {
-                const double phi = in.Angle(j) * 2 * 3.1415946 / 360;
+                const double phi = in.Angle(j) * 2 * kBurstPi / 360;
                 const float x = float(in.X(j) + kick[size_t(j)] * (g * (u * (std::sin(phi) * v))) * 0.03);
                 const float y = float(in.Y(j) + kick[size_t(j)] * (g * (u * (std::cos(phi) * v))) * 0.03);
                 in.SetX(j, x);
