@@ -41,7 +41,14 @@ Version VersionOf(const char* text)
     return Version::None;
 }
 
-const double kToRadians = 3.14159265 / 180.0;
+// Each value of pi below is the one its motion was tuned with; the stored
+// animations look the way their makers saw them only with that exact value.
+constexpr double kPi = 3.14159265;
+// The random movement's heading steps a degree of this coarse pi per frame.
+constexpr double kWanderPi = 3.14;
+// Not pi past the fifth digit, but the bursts in stored animations were tuned with it: it must stay.
+constexpr double kBurstPi = 3.1415946;
+constexpr double kToRadians = kPi / 180.0;
 
 // A guide-line step's compass heading in degrees (0 is up, clockwise).
 double Heading(int x1, int y1, int x2, int y2)
@@ -103,6 +110,52 @@ bool HasSlot(const int32_t* m, int type)
     return false;
 }
 
+// An instance's motion block: kMotionSlots motion types, then one state word per
+// type. Setting up draws a random start for the state word of every type present.
+constexpr int StateOf(int type) { return kMotionSlots + type; }
+
+// The motion types of a version-2 symbol.
+enum MotionV2 : int32_t { kV2GuideLine = 1, kV2Wander = 2, kV2Swing = 3, kV2Flicker = 4, kV2Flutter = 5 };
+
+// The motion types of a version-1 effect.
+enum MotionV1 : int32_t {
+    kV1GuideLine = 1,
+    kV1DriftY = 2,
+    kV1DriftX = 3,
+    kV1Swing = 4,
+    kV1Spin = 5,
+    kV1Jitter = 6,
+    kV1Flutter = 7,
+    kV1OpacityPulse = 8,
+    kV1Shimmer = 9,
+    kV1Burst = 10,
+    kV1FitScreen = 11,
+    kV1WidthPulse = 12,
+    kV1HeightPulse = 13,
+    kV1SizePulse = 14,
+};
+static_assert(int(kV2GuideLine) == int(kV1GuideLine), "both versions share the guide-line state word");
+
+// Frames played along the guide line since its start (both versions).
+constexpr int kGuideFrameSlot = StateOf(kV1GuideLine);
+// Version 2: the random movement's heading in steps of one degree, back to 0 after 360.
+constexpr int kWanderStepSlot = StateOf(kV2Wander);
+// Version 2: 1 while the swing angle grows, 0 while it falls.
+constexpr int kSwingRisingSlot = StateOf(kV2Swing);
+// Version 2: 1 while the flicker fades, 0 while it brightens. It is not the flicker's
+// own state word, which keeps only its start draw.
+constexpr int kFlickerFadingSlot = StateOf(8);
+// Version 1: frames of the jitter's to and fro; the swing moves by the same counter.
+constexpr int kJitterFrameSlot = StateOf(kV1Jitter);
+// Version 1: frames counted by the opacity pulse.
+constexpr int kOpacityPulseSlot = StateOf(kV1OpacityPulse);
+// Version 1: frames counted by the shimmer, back to 0 after 1000.
+constexpr int kShimmerFrameSlot = StateOf(kV1Shimmer);
+// Version 1: frames since the current burst began.
+constexpr int kBurstFrameSlot = StateOf(kV1Burst);
+// Version 1: the width, height and size pulses count frames in their own words.
+static_assert(StateOf(kV1SizePulse) < 2 * kMotionSlots, "every type's state word lies in the block");
+
 // An actor whose pictures can be drawn: arrays in step with its count, every picture
 // with pixels and a size.
 bool ActorDrawable(const tagROMANCE_ACTOR* a)
@@ -132,7 +185,7 @@ bool PlayableV2(const tagROMANCE_EFFECT2* e, int afr)
         return false;
     for (int i = 0; i < e->nSymbols; ++i) {
         const tagROMANCE_SYMBOL* s = e->pSymbols->GetAt(uint32_t(i));
-        if (!s || s->nFrameRate < 1 || (HasSlot(s->nMotion, 1) && s->nGuideSpeed < 1))
+        if (!s || s->nFrameRate < 1 || (HasSlot(s->nMotion, kV2GuideLine) && s->nGuideSpeed < 1))
             return false;
         const int source = s->nImageSource == -1 ? i : s->nImageSource;
         if (source < 0 || source >= e->nSymbols || !ActorDrawable(e->pActors->GetAt(uint32_t(source))))
@@ -148,7 +201,7 @@ bool PlayableV1(const tagROMANCE_EFFECT1* e, int afr)
     if (afr < 1 || e->nFrameRate < 1 || e->nGuideSpeed < 1 || e->nSymbols < 1 || !e->pActors ||
         e->pActors->GetSize() < e->nSymbols)
         return false;
-    const bool guided = HasSlot(e->nMotion, 1);
+    const bool guided = HasSlot(e->nMotion, kV1GuideLine);
     for (int i = 0; i < e->nSymbols; ++i) {
         const tagROMANCE_ACTOR* a = e->pActors->GetAt(uint32_t(i));
         if (!ActorDrawable(a))
@@ -282,20 +335,20 @@ void SetUpV2(CfTavEffect& fx, tagOPR_EFFECT* op, const tagROMANCE_EFFECT2* e)
             const int type = m[k];
             if (type < 0 || type >= kMotionSlots)
                 continue;
-            m[kMotionSlots + type] = std::rand() % 1000;
+            m[StateOf(type)] = std::rand() % 1000;
             switch (type) {
-            case 1:
+            case kV2GuideLine:
                 op->aiGuidePos->SetAt(uint32_t(guideIndex), 0);
-                m[16] = 0;
+                m[kGuideFrameSlot] = 0;
                 break;
-            case 2:
-                m[17] = std::rand() % 360;
+            case kV2Wander:
+                m[kWanderStepSlot] = std::rand() % 360;
                 break;
-            case 3:
-                m[18] = std::rand() % 100 > 49 ? 1 : 0;
+            case kV2Swing:
+                m[kSwingRisingSlot] = std::rand() % 100 > 49 ? 1 : 0;
                 break;
-            case 4:
-                m[23] = 1;
+            case kV2Flicker:
+                m[kFlickerFadingSlot] = 1;
                 break;
             default:
                 break;
@@ -321,10 +374,10 @@ void GuideLineV2(CfTavEffect& fx, Instances& in, int r, const tagROMANCE_SYMBOL*
     const int n = GuidePointCount(a), d = s->nGuideSpeed / 4;
     if (n <= 0 || d >= n)
         return;  // too few points: the instance stays where it is
-    m[16] += 1;
-    int p = int(int64_t(m[16]) * s->nGuideSpeed / afr);
+    m[kGuideFrameSlot] += 1;
+    int p = int(int64_t(m[kGuideFrameSlot]) * s->nGuideSpeed / afr);
     if (p < 0 || p + d >= n) {
-        m[16] = 0;
+        m[kGuideFrameSlot] = 0;
         p = 0;
     }
     const tagPOINT p1 = a->pGuidePoints->GetAt(uint32_t(p));
@@ -347,11 +400,11 @@ void RandomMovementV2(CfTavEffect& fx, Instances& in, int r, const tagROMANCE_SY
     st.y = in.Y(r);
     st.angle = in.Angle(r);
     Reseed();
-    const int c = m[17] + 1;
-    m[17] = c;
+    const int c = m[kWanderStepSlot] + 1;
+    m[kWanderStepSlot] = c;
     const int k1 = std::rand() % 5 + 5, k2 = std::rand() % 5 + 5;
     const double v = fx.nSrcWidth * 0.00625 * s->fMotionSpeed;
-    const double phi = c * 3.14 / 180;
+    const double phi = c * kWanderPi / 180;
     double dx, dy;
     if (c % 80 > 30) {
         dx = k1 * std::sin(phi) * v;
@@ -363,7 +416,7 @@ void RandomMovementV2(CfTavEffect& fx, Instances& in, int r, const tagROMANCE_SY
     st.x = float(st.x + dx);
     st.y = float(st.y + dy);
     if (c > 360)
-        m[17] = 0;
+        m[kWanderStepSlot] = 0;
     if (st.x > 1.2f * W)
         st.x = 0;
     else if (st.x < -0.2f * W)
@@ -393,15 +446,15 @@ void RandomMovementV2(CfTavEffect& fx, Instances& in, int r, const tagROMANCE_SY
 void SwingV2(CfTavEffect& fx, Instances& in, int r, const tagROMANCE_SYMBOL* s, int32_t* m, int g, Step& st)
 {
     st.angle = in.Angle(r);
-    if (m[18] > fx.nAniFrameRate * 100)
-        m[18] = 0;
+    if (m[kSwingRisingSlot] > fx.nAniFrameRate * 100)
+        m[kSwingRisingSlot] = 0;
     const float amount = (std::rand() % 10) * g * s->fMotionSpeed * 0.1f;
-    st.angle += m[18] < 1 ? -amount : amount;
+    st.angle += m[kSwingRisingSlot] < 1 ? -amount : amount;
     const int j = std::rand() % 40;
     if (st.angle > s->nAngle + j)
-        m[18] = 0;
+        m[kSwingRisingSlot] = 0;
     if (st.angle < s->nAngle - j)
-        m[18] = 1;
+        m[kSwingRisingSlot] = 1;
     in.SetAngle(r, st.angle);
     st.y = in.Y(r);
     st.swinging = true;
@@ -410,13 +463,13 @@ void SwingV2(CfTavEffect& fx, Instances& in, int r, const tagROMANCE_SYMBOL* s, 
 void FlickerV2(Instances& in, int r, const tagROMANCE_SYMBOL* s, int32_t* m, Step& st)
 {
     float o = float(in.Opacity(r));
-    o += m[23] == 0 ? s->fMotionSpeed * 20 : -s->fMotionSpeed * 20;
+    o += m[kFlickerFadingSlot] == 0 ? s->fMotionSpeed * 20 : -s->fMotionSpeed * 20;
     int v = int(o);
     if (v > 255) {
-        m[23] = 1;
+        m[kFlickerFadingSlot] = 1;
         v = 255;
     } else if (v < 0) {
-        m[23] = 0;
+        m[kFlickerFadingSlot] = 0;
         v = 0;
     }
     in.SetOpacity(r, v);
@@ -519,19 +572,19 @@ void PlayV2(CfTavEffect& fx, tagOPR_EFFECT* op, uchar* dst, const tagROMANCE_EFF
 
         for (int k = 0; k < kMotionSlots; ++k) {
             switch (m[k]) {
-            case 1:
+            case kV2GuideLine:
                 GuideLineV2(fx, in, r, s, own, m, st);
                 break;
-            case 2:
+            case kV2Wander:
                 RandomMovementV2(fx, in, r, s, m, st);
                 break;
-            case 3:
+            case kV2Swing:
                 SwingV2(fx, in, r, s, m, g, st);
                 break;
-            case 4:
+            case kV2Flicker:
                 FlickerV2(in, r, s, m, st);
                 break;
-            case 5:
+            case kV2Flutter:
                 Flutter(W, H, u, float(g), s->fMotionSpeed, st);
                 in.SetAngle(r, st.angle);
                 in.SetX(r, st.x);
@@ -619,6 +672,46 @@ void PlaceV1(int mode, int j, int n, int W, int H, float& x, float& y, float& sc
         scale = float(fr * scale + 0.1);
 }
 
+// The state a version-1 motion type starts from.
+void StartMotionV1(Instances& in, tagOPR_EFFECT* op, int j, int type, const tagROMANCE_ACTOR* a,
+                   const tagROMANCE_EFFECT1* e, int W, int H, int afr, int32_t* m)
+{
+    switch (type) {
+    case kV1GuideLine:
+        m[kGuideFrameSlot] = std::rand() % int(int64_t(GuidePointCount(a)) * afr / e->nGuideSpeed);
+        break;
+    case kV1Swing:
+        if (e->nMaxSwingAngle > 1)
+            in.SetAngle(j, float(std::rand() % e->nMaxSwingAngle - e->nMaxSwingAngle / 2 + 180));
+        break;
+    case kV1Shimmer:
+        in.SetOpacity(j, std::rand() % 100 + 100);
+        break;
+    case kV1Burst:
+        // Every instance starts its first burst from the middle of the frame.
+        in.SetAngle(j, float(std::rand() % 360));
+        in.SetX(j, float(W / 2));
+        in.SetY(j, float(H / 2));
+        break;
+    case kV1FitScreen:
+        in.SetAngle(j, 180);
+        in.SetX(j, float(W / 2));
+        in.SetY(j, float(H / 2));
+        break;
+    case kV1WidthPulse:
+        op->afScaleX->SetAt(uint32_t(j), 0.01f);
+        break;
+    case kV1HeightPulse:
+        op->afScaleY->SetAt(uint32_t(j), 0.01f);
+        break;
+    case kV1SizePulse:
+        in.SetScale(j, 0.01f, 0.01f);
+        break;
+    default:
+        break;
+    }
+}
+
 void SetUpV1(CfTavEffect& fx, tagOPR_EFFECT* op, const tagROMANCE_EFFECT1* e)
 {
     const int W = std::max(fx.nWidth, 1), H = std::max(fx.nHeight, 1), afr = fx.nAniFrameRate;
@@ -654,49 +747,34 @@ void SetUpV1(CfTavEffect& fx, tagOPR_EFFECT* op, const tagROMANCE_EFFECT1* e)
             const int type = m[k];
             if (type < 0 || type >= kMotionSlots)
                 continue;
-            m[kMotionSlots + type] = std::rand() % 1000;
-            switch (type) {
-            case 1:
-                m[16] = std::rand() % int(int64_t(GuidePointCount(a)) * afr / e->nGuideSpeed);
-                break;
-            case 4:
-                if (e->nMaxSwingAngle > 1)
-                    in.SetAngle(j, float(std::rand() % e->nMaxSwingAngle - e->nMaxSwingAngle / 2 + 180));
-                break;
-            case 9:
-                in.SetOpacity(j, std::rand() % 100 + 100);
-                break;
-            case 10:
-                // Every instance starts its first burst from the middle of the frame.
-                in.SetAngle(j, float(std::rand() % 360));
-                in.SetX(j, float(W / 2));
-                in.SetY(j, float(H / 2));
-                break;
-            case 11:
-                in.SetAngle(j, 180);
-                in.SetX(j, float(W / 2));
-                in.SetY(j, float(H / 2));
-                break;
-            case 12:
-                op->afScaleX->SetAt(uint32_t(j), 0.01f);
-                break;
-            case 13:
-                op->afScaleY->SetAt(uint32_t(j), 0.01f);
-                break;
-            case 14:
-                in.SetScale(j, 0.01f, 0.01f);
-                break;
-            default:
-                break;
-            }
+            m[StateOf(type)] = std::rand() % 1000;
+            StartMotionV1(in, op, j, type, a, e, W, H, afr, m);
         }
         op->apMotion->Add(m);
     }
     op->bSpecialInited = 1;
 }
 
-// The pulse counters of types 8, 12, 13, 14: the slot's state word counts frames and
-// the direction flips every nGuideSpeed frames.
+// What every version-1 motion step of one frame reads.
+struct SceneV1 {
+    CfTavEffect& fx;
+    Instances& in;
+    const tagROMANCE_EFFECT1* e;
+    int W, H, afr;
+    int g;            // guide speed over frame rate: the time step of the motions
+    float u, v;       // one 160th of the frame width; the effect's motion speed
+    int n;            // instances
+    const std::vector<int>& kick;  // this frame's random burst strength per instance
+};
+
+// What the motions decide about how an instance is drawn.
+struct LookV1 {
+    bool swinging = false, fitScreen = false;
+    int flip = 0;
+};
+
+// The pulse counters of the opacity, width, height and size pulses: the slot's state
+// word counts frames and the direction flips every nGuideSpeed frames.
 int Pulse(int32_t& counter, int speed)
 {
     int c = counter + 1;
@@ -706,13 +784,80 @@ int Pulse(int32_t& counter, int speed)
     return (c / speed) % 2 == 0 ? 1 : -1;
 }
 
-void Jitter(CfTavEffect& fx, Instances& in, int j, int32_t* m, int g, float v, float u, bool swing)
+// The picture after this frame's: the tick counts frames, the picture follows the
+// effect's picture rate and starts over after the last.
+void AdvancePictureV1(const SceneV1& sc, tagOPR_EFFECT* op, int j, const tagROMANCE_ACTOR* a)
 {
-    const int afr = fx.nAniFrameRate;
-    int c = m[21] + 1;
+    const int tick = op->aiTick->GetAt(uint32_t(j)) + 1;
+    const int next = int(int64_t(tick) * sc.e->nFrameRate / sc.afr);
+    op->aiTick->SetAt(uint32_t(j), next < a->nFrames ? tick : 0);
+    op->aiFrame->SetAt(uint32_t(j), next < a->nFrames ? next : 0);
+}
+
+// Onto the next guide point, heading for the one a quarter of the guide speed on.
+void GuideLineV1(const SceneV1& sc, int j, const tagROMANCE_ACTOR* a, int32_t* m, int& flip)
+{
+    const tagROMANCE_EFFECT1* e = sc.e;
+    const int count = GuidePointCount(a);
+    m[kGuideFrameSlot] += 1;
+    int p = int(int64_t(m[kGuideFrameSlot]) * e->nGuideSpeed / sc.afr);
+    if (p < 0 || p >= count) {
+        m[kGuideFrameSlot] = 0;
+        p = 0;
+    }
+    sc.in.op->aiGuidePos->SetAt(uint32_t(j), p);
+    int p2 = p + e->nGuideSpeed / 4;
+    if (p2 >= count)
+        p2 = 0;
+    const tagPOINT p1 = a->pGuidePoints->GetAt(uint32_t(p));
+    const tagPOINT q2 = a->pGuidePoints->GetAt(uint32_t(p2));
+    sc.in.SetX(j, float(int64_t(p1.x) * sc.W / 320));
+    sc.in.SetY(j, float(int64_t(p1.y) * sc.H / 240));
+    float angle;
+    if (std::abs(q2.x - p1.x) < 1) {
+        angle = q2.y < p1.y ? 180.0f : 360.0f;
+        flip = q2.y < p1.y ? 1 : flip;
+    } else {
+        const double t = std::atan(std::fabs(double(q2.y - p1.y)) / std::fabs(double(q2.x - p1.x))) / kToRadians;
+        if (p1.x < q2.x)
+            angle = float(p1.y < q2.y ? t + 270 : 270 - t);
+        else
+            angle = float(q2.y >= p1.y ? 450 - t : 450 + t);
+        if (angle <= 180 || angle > 360)
+            flip = 1;
+    }
+    sc.in.SetAngle(j, angle);
+}
+
+// Vertical drift, wrapping round to the far side.
+void DriftYV1(const SceneV1& sc, int j)
+{
+    float y = sc.in.Y(j) + sc.u * (sc.g * sc.e->fDriftY);
+    if (y > 1.5f * sc.H || y < -(sc.H / 2))
+        y = sc.e->fDriftY > 0 ? 0.0f : float(sc.H);
+    sc.in.SetY(j, y);
+}
+
+// Horizontal drift, wrapping round to the far side.
+void DriftXV1(const SceneV1& sc, int j)
+{
+    float x = sc.in.X(j) + sc.u * sc.g * sc.e->fDriftX;
+    if (x > 1.5f * sc.W || x < -(sc.W / 2))
+        x = sc.e->fDriftX > 0 ? 0.0f : float(sc.W);
+    sc.in.SetX(j, x);
+}
+
+// To and fro in the angle (a swing) or in angle and place near the top of the frame
+// (a jitter); the direction changes every second of animation.
+void Jitter(const SceneV1& sc, int j, int32_t* m, bool swing)
+{
+    Instances& in = sc.in;
+    const int afr = sc.afr, g = sc.g;
+    const float u = sc.u, v = sc.v;
+    int c = m[kJitterFrameSlot] + 1;
     if (int64_t(afr) * 100 < c)
         c = 0;
-    m[21] = c;
+    m[kJitterFrameSlot] = c;
     const float e = swing ? 0.5f : 0.00002f;
     const float sign = (c / afr) % 2 == 0 ? 1.0f : -1.0f;
     in.SetAngle(j, in.Angle(j) + sign * (std::rand() % 10) * g * v * e * 0.2f);
@@ -720,199 +865,187 @@ void Jitter(CfTavEffect& fx, Instances& in, int j, int32_t* m, int g, float v, f
         return;
     float x = in.X(j) + sign * u * ((std::rand() % 10) * g * v) * 0.001f;
     float y = in.Y(j) + sign * u * ((std::rand() % 10) * g * v) * 0.001f;
-    x = std::min(std::max(x, 0.0f), float(fx.nWidth));
-    y = std::min(std::max(y, 0.0f), float(fx.nHeight / 4));
+    x = std::min(std::max(x, 0.0f), float(sc.fx.nWidth));
+    y = std::min(std::max(y, 0.0f), float(sc.fx.nHeight / 4));
     in.SetX(j, x);
     in.SetY(j, y);
 }
 
+// A swing stays within the effect's largest swing angle either side of upright.
+void SwingV1(const SceneV1& sc, int j, int32_t* m)
+{
+    Jitter(sc, j, m, true);
+    const float lo = 180.0f - sc.e->nMaxSwingAngle, hi = 180.0f + sc.e->nMaxSwingAngle;
+    sc.in.SetAngle(j, std::min(std::max(sc.in.Angle(j), lo), hi));
+}
+
+void SpinV1(const SceneV1& sc, int j)
+{
+    float angle = sc.in.Angle(j) + sc.g * sc.v * 5;
+    if (angle > 3780 || angle < -3420)
+        angle = 180;
+    sc.in.SetAngle(j, angle);
+}
+
+void FlutterV1(const SceneV1& sc, int j)
+{
+    Step st;
+    st.x = sc.in.X(j);
+    st.y = sc.in.Y(j);
+    st.angle = sc.in.Angle(j);
+    Flutter(sc.W, sc.H, sc.u, float(sc.g), sc.v, st);
+    sc.in.SetAngle(j, st.angle);
+    sc.in.SetX(j, st.x);
+    sc.in.SetY(j, st.y);
+}
+
+// The opacity rises and falls between 0 and 200.
+void OpacityPulseV1(const SceneV1& sc, int j, int32_t* m)
+{
+    const int step = 200 / sc.e->nGuideSpeed;
+    const int o = sc.in.Opacity(j) + Pulse(m[kOpacityPulseSlot], sc.e->nGuideSpeed) * step;
+    sc.in.SetOpacity(j, std::min(std::max(o, 0), 200));
+}
+
+// The opacity rises and falls by 10 every ten frames between 150 and 200.
+void ShimmerV1(const SceneV1& sc, int j, int32_t* m)
+{
+    int c = m[kShimmerFrameSlot] + 1;
+    if (c > 1000)
+        c = 0;
+    m[kShimmerFrameSlot] = c;
+    int o = sc.in.Opacity(j) + ((c / 10) % 2 == 0 ? 10 : -10);
+    if (o > 200 || o < 150)
+        o = 150;
+    sc.in.SetOpacity(j, o);
+}
+
+// Flying out along the instance's angle; when the burst has lasted long enough the
+// whole crowd starts another.
+void BurstV1(const SceneV1& sc, int j, int32_t* m)
+{
+    Instances& in = sc.in;
+    const int g = sc.g;
+    const float u = sc.u, v = sc.v;
+    const double phi = in.Angle(j) * 2 * kBurstPi / 360;
+    const float x = float(in.X(j) + sc.kick[size_t(j)] * (g * (u * (std::sin(phi) * v))) * 0.03);
+    const float y = float(in.Y(j) + sc.kick[size_t(j)] * (g * (u * (std::cos(phi) * v))) * 0.03);
+    in.SetX(j, x);
+    in.SetY(j, y);
+    const int c = m[kBurstFrameSlot] + 1;
+    m[kBurstFrameSlot] = c;
+    if (c > sc.e->nGuideSpeed * sc.e->fDriftX) {
+        // A new burst: every instance leaves from one random point.
+        const float bx = float(std::rand() % std::max(sc.W, 1)), by = float(std::rand() % std::max(sc.H, 1));
+        for (int i = 0; i < sc.n; ++i) {
+            in.SetX(i, bx);
+            in.SetY(i, by);
+            in.SetAngle(i, float(std::rand() % 360));
+            in.Motion(i)[kBurstFrameSlot] = 0;
+        }
+    }
+}
+
+// The width, the height or both grow and shrink between 0.01 and 1.2.
+void ScalePulseV1(const SceneV1& sc, int j, int32_t* m, int type)
+{
+    const float step = Pulse(m[StateOf(type)], sc.e->nGuideSpeed) * (1.0f / sc.e->nGuideSpeed);
+    float sxv = sc.in.ScaleX(j), syv = sc.in.ScaleY(j);
+    if (type != kV1HeightPulse)
+        sxv = std::min(std::max(sxv + step, 0.01f), 1.2f);
+    if (type != kV1WidthPulse)
+        syv = std::min(std::max(syv + step, 0.01f), 1.2f);
+    sc.in.SetScale(j, sxv, syv);
+}
+
+// The instance's motion types, in slot order.
+void MoveV1(const SceneV1& sc, int j, const tagROMANCE_ACTOR* a, int32_t* m, LookV1& look)
+{
+    for (int k = 0; k < kMotionSlots; ++k) {
+        switch (m[k]) {
+        case kV1GuideLine: GuideLineV1(sc, j, a, m, look.flip); break;
+        case kV1DriftY: DriftYV1(sc, j); break;
+        case kV1DriftX: DriftXV1(sc, j); break;
+        case kV1Swing:
+            look.swinging = true;
+            SwingV1(sc, j, m);
+            break;
+        case kV1Spin: SpinV1(sc, j); break;
+        case kV1Jitter: Jitter(sc, j, m, false); break;
+        case kV1Flutter: FlutterV1(sc, j); break;
+        case kV1OpacityPulse: OpacityPulseV1(sc, j, m); break;
+        case kV1Shimmer: ShimmerV1(sc, j, m); break;
+        case kV1Burst: BurstV1(sc, j, m); break;
+        case kV1FitScreen: look.fitScreen = true; break;
+        case kV1WidthPulse:
+        case kV1HeightPulse:
+        case kV1SizePulse: ScalePulseV1(sc, j, m, m[k]); break;
+        default: break;
+        }
+    }
+}
+
+// A changing aspect nudges a scale up or down at random, kept within 0.5 to 1.2.
+float WobbleV1(float value, float v)
+{
+    const float amount = (std::rand() % 5) * v * 0.01f;
+    value += std::rand() % 100 < 51 ? -amount : amount;
+    return std::min(std::max(value, 0.5f), 1.2f);
+}
+
+void DrawV1(const SceneV1& sc, tagOPR_EFFECT* op, int j, const Picture& pic, const LookV1& look, uchar* dst)
+{
+    Instances& in = sc.in;
+    const int o = in.Opacity(j);
+    float fxf, fyf;
+    TinyPictureFactors(sc.fx, in, j, pic, fxf, fyf);
+    float sa = in.ScaleX(j), sb = in.ScaleY(j);
+    if (sc.e->bChangeAspect) {
+        sa = WobbleV1(sa, sc.v);
+        sb = WobbleV1(sb, sc.v);
+        in.SetScale(j, sa, sb);
+    }
+    sa *= fxf;
+    sb *= fyf;
+    if (look.fitScreen) {
+        sa = sc.W * 1.02f / pic.w;
+        sb = sc.H * 1.02f / pic.h;
+    }
+    const float angle = in.Angle(j);
+    float x = in.X(j);
+    // A swinging symbol turns about its top edge rather than its centre.
+    if (look.swinging) {
+        if (angle > 180)
+            x += float(sb * (pic.h * std::sin((angle - 180) * kToRadians)) * 0.5);
+        else
+            x -= float(sb * (pic.h * std::sin((180 - angle) * kToRadians)) * 0.5);
+    }
+    const int alpha = int(sc.fx.fFadeOpacity * ((o * op->nOverallOpacity) / 255));
+    sc.fx.AddRenderPropsBuf(sa, sb, angle, dst, pic.bits, tagSIZE{pic.w, pic.h}, int(x), int(in.Y(j)), alpha, 1,
+                            look.flip);
+}
+
 void PlayV1(CfTavEffect& fx, tagOPR_EFFECT* op, uchar* dst, const tagROMANCE_EFFECT1* e)
 {
-    const int W = fx.nWidth, H = fx.nHeight, afr = fx.nAniFrameRate;
-    const float u = W * 0.00625f, v = e->fMotionSpeed;
-    const int g = e->nGuideSpeed / afr;
+    const int afr = fx.nAniFrameRate;
     Instances in{op};
     const int n = in.Count();
+    // Drawn for the whole crowd before anything moves.
     std::vector<int> kick(static_cast<size_t>(n));
     for (int j = 0; j < n; ++j)
         kick[size_t(j)] = std::rand() % 100;
+    const SceneV1 sc{fx, in, e, fx.nWidth, fx.nHeight, afr, e->nGuideSpeed / afr, fx.nWidth * 0.00625f,
+                     e->fMotionSpeed, n, kick};
 
     for (int j = 0; j < n; ++j) {
         const tagROMANCE_ACTOR* a = e->pActors->GetAt(uint32_t(op->aiSymbol->GetAt(uint32_t(j))));
         int32_t* m = in.Motion(j);
+        // This frame shows the picture the last one chose.
         const Picture pic = PictureOf(a, op->aiFrame->GetAt(uint32_t(j)));
-        const int tick = op->aiTick->GetAt(uint32_t(j)) + 1;
-        const int next = int(int64_t(tick) * e->nFrameRate / afr);
-        op->aiTick->SetAt(uint32_t(j), next < a->nFrames ? tick : 0);
-        op->aiFrame->SetAt(uint32_t(j), next < a->nFrames ? next : 0);
-
-        bool swinging = false, fitScreen = false;
-        int flip = 0;
-        for (int k = 0; k < kMotionSlots; ++k) {
-            switch (m[k]) {
-            case 1: {
-                const int count = GuidePointCount(a);
-                m[16] += 1;
-                int p = int(int64_t(m[16]) * e->nGuideSpeed / afr);
-                if (p < 0 || p >= count) {
-                    m[16] = 0;
-                    p = 0;
-                }
-                op->aiGuidePos->SetAt(uint32_t(j), p);
-                int p2 = p + e->nGuideSpeed / 4;
-                if (p2 >= count)
-                    p2 = 0;
-                const tagPOINT p1 = a->pGuidePoints->GetAt(uint32_t(p));
-                const tagPOINT q2 = a->pGuidePoints->GetAt(uint32_t(p2));
-                in.SetX(j, float(int64_t(p1.x) * W / 320));
-                in.SetY(j, float(int64_t(p1.y) * H / 240));
-                float angle;
-                if (std::abs(q2.x - p1.x) < 1) {
-                    angle = q2.y < p1.y ? 180.0f : 360.0f;
-                    flip = q2.y < p1.y ? 1 : flip;
-                } else {
-                    const double t = std::atan(std::fabs(double(q2.y - p1.y)) / std::fabs(double(q2.x - p1.x))) /
-                                     kToRadians;
-                    if (p1.x < q2.x)
-                        angle = float(p1.y < q2.y ? t + 270 : 270 - t);
-                    else
-                        angle = float(q2.y >= p1.y ? 450 - t : 450 + t);
-                    if (angle <= 180 || angle > 360)
-                        flip = 1;
-                }
-                in.SetAngle(j, angle);
-                break;
-            }
-            case 2: {
-                float y = in.Y(j) + u * (g * e->fDriftY);
-                if (y > 1.5f * H || y < -(H / 2))
-                    y = e->fDriftY > 0 ? 0.0f : float(H);
-                in.SetY(j, y);
-                break;
-            }
-            case 3: {
-                float x = in.X(j) + u * g * e->fDriftX;
-                if (x > 1.5f * W || x < -(W / 2))
-                    x = e->fDriftX > 0 ? 0.0f : float(W);
-                in.SetX(j, x);
-                break;
-            }
-            case 4: {
-                swinging = true;
-                Jitter(fx, in, j, m, g, v, u, true);
-                const float lo = 180.0f - e->nMaxSwingAngle, hi = 180.0f + e->nMaxSwingAngle;
-                in.SetAngle(j, std::min(std::max(in.Angle(j), lo), hi));
-                break;
-            }
-            case 5: {
-                float angle = in.Angle(j) + g * v * 5;
-                if (angle > 3780 || angle < -3420)
-                    angle = 180;
-                in.SetAngle(j, angle);
-                break;
-            }
-            case 6:
-                Jitter(fx, in, j, m, g, v, u, false);
-                break;
-            case 7: {
-                Step st;
-                st.x = in.X(j);
-                st.y = in.Y(j);
-                st.angle = in.Angle(j);
-                Flutter(W, H, u, float(g), v, st);
-                in.SetAngle(j, st.angle);
-                in.SetX(j, st.x);
-                in.SetY(j, st.y);
-                break;
-            }
-            case 8: {
-                const int step = 200 / e->nGuideSpeed;
-                const int o = in.Opacity(j) + Pulse(m[23], e->nGuideSpeed) * step;
-                in.SetOpacity(j, std::min(std::max(o, 0), 200));
-                break;
-            }
-            case 9: {
-                int c = m[24] + 1;
-                if (c > 1000)
-                    c = 0;
-                m[24] = c;
-                int o = in.Opacity(j) + ((c / 10) % 2 == 0 ? 10 : -10);
-                if (o > 200 || o < 150)
-                    o = 150;
-                in.SetOpacity(j, o);
-                break;
-            }
-            case 10: {
-                const double phi = in.Angle(j) * 2 * 3.1415946 / 360;
-                const float x = float(in.X(j) + kick[size_t(j)] * (g * (u * (std::sin(phi) * v))) * 0.03);
-                const float y = float(in.Y(j) + kick[size_t(j)] * (g * (u * (std::cos(phi) * v))) * 0.03);
-                in.SetX(j, x);
-                in.SetY(j, y);
-                const int c = m[25] + 1;
-                m[25] = c;
-                if (c > e->nGuideSpeed * e->fDriftX) {
-                    // A new burst: every instance leaves from one random point.
-                    const float bx = float(std::rand() % std::max(W, 1)), by = float(std::rand() % std::max(H, 1));
-                    for (int i = 0; i < n; ++i) {
-                        in.SetX(i, bx);
-                        in.SetY(i, by);
-                        in.SetAngle(i, float(std::rand() % 360));
-                        in.Motion(i)[25] = 0;
-                    }
-                }
-                break;
-            }
-            case 11:
-                fitScreen = true;
-                break;
-            case 12:
-            case 13:
-            case 14: {
-                const float step = Pulse(m[15 + m[k]], e->nGuideSpeed) * (1.0f / e->nGuideSpeed);
-                float sxv = in.ScaleX(j), syv = in.ScaleY(j);
-                if (m[k] != 13)
-                    sxv = std::min(std::max(sxv + step, 0.01f), 1.2f);
-                if (m[k] != 12)
-                    syv = std::min(std::max(syv + step, 0.01f), 1.2f);
-                in.SetScale(j, sxv, syv);
-                break;
-            }
-            default:
-                break;
-            }
-        }
-
-        const int o = in.Opacity(j);
-        float fxf, fyf;
-        TinyPictureFactors(fx, in, j, pic, fxf, fyf);
-        float sa = in.ScaleX(j), sb = in.ScaleY(j);
-        if (e->bChangeAspect) {
-            const auto wobble = [&](float value) {
-                const float amount = (std::rand() % 5) * v * 0.01f;
-                value += std::rand() % 100 < 51 ? -amount : amount;
-                return std::min(std::max(value, 0.5f), 1.2f);
-            };
-            sa = wobble(sa);
-            sb = wobble(sb);
-            in.SetScale(j, sa, sb);
-        }
-        sa *= fxf;
-        sb *= fyf;
-        if (fitScreen) {
-            sa = W * 1.02f / pic.w;
-            sb = H * 1.02f / pic.h;
-        }
-        const float angle = in.Angle(j);
-        float x = in.X(j);
-        if (swinging) {
-            if (angle > 180)
-                x += float(sb * (pic.h * std::sin((angle - 180) * kToRadians)) * 0.5);
-            else
-                x -= float(sb * (pic.h * std::sin((180 - angle) * kToRadians)) * 0.5);
-        }
-        const int alpha = int(fx.fFadeOpacity * ((o * op->nOverallOpacity) / 255));
-        fx.AddRenderPropsBuf(sa, sb, angle, dst, pic.bits, tagSIZE{pic.w, pic.h}, int(x), int(in.Y(j)), alpha, 1,
-                             flip);
+        AdvancePictureV1(sc, op, j, a);
+        LookV1 look;
+        MoveV1(sc, j, a, m, look);
+        DrawV1(sc, op, j, pic, look, dst);
     }
 }
 

@@ -116,6 +116,7 @@ public:
                             tagSIZE overlaySize, int x, int y, int opacity, int useValidRgn, int mirror);
 
     // ---- animation effect playback ----
+    // Defined in filter/animation/, next to the effect records they read: the timeline only calls them.
     // Sets up the instances of op from an animation effect record of the given
     // version ("AMRF_1001" or "AMRF_2001"); a null record is looked up by guid in the
     // SetRomanceData list. Does nothing when op is already set up.

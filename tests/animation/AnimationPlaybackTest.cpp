@@ -2,6 +2,7 @@
 // what reaches the frame, with the generator seeded by the test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -350,17 +351,38 @@ TEST(AnimationPlayback, RandomnessIsTheGeneratorsAndOnlyTheGenerators)
     s->nMotion[2] = 3;  // swing
     Effect2 e = OneSymbolEffect(s, {Solid(6, 6, 200, 200, 200), Solid(6, 6, 100, 100, 100)}, 6, 6);
     std::vector<float> runs[2];
-    for (auto& run : runs) {
+    std::vector<Frame> pictures[2];
+    for (int i = 0; i < 2; ++i) {
         Player p(320, 240, 15);
         p.Start(e.get());
         for (int k = 0; k < 30; ++k) {
             p.Frame_(e.get());
-            run.push_back(p.op.afPosX->GetAt(0));
-            run.push_back(p.op.afPosY->GetAt(0));
-            run.push_back(p.op.afAngle->GetAt(0));
+            runs[i].push_back(p.op.afPosX->GetAt(0));
+            runs[i].push_back(p.op.afPosY->GetAt(0));
+            runs[i].push_back(p.op.afAngle->GetAt(0));
+            pictures[i].push_back(p.frame);
         }
     }
     EXPECT_EQ(runs[0], runs[1]);
+    EXPECT_EQ(pictures[0], pictures[1]);
+
+    // Equal runs prove nothing if the symbol stands still. The random movement steps
+    // at least 7 pixels a frame across or down (5 × 2 × cos 45°), so every frame is
+    // somewhere new, and what is drawn moves with it while it is on the frame.
+    const std::vector<float>& run = runs[0];
+    for (size_t k = 3; k < run.size(); k += 3)
+        EXPECT_TRUE(run[k] != run[k - 3] || run[k + 1] != run[k - 2]) << "frame " << k / 3 << " did not move";
+    const auto shows = [](const Frame& f) {
+        return std::any_of(f.begin(), f.end(), [](unsigned char c) { return c != 0; });
+    };
+    int shownPairs = 0;
+    for (size_t k = 1; k < pictures[0].size(); ++k) {
+        if (!shows(pictures[0][k - 1]) || !shows(pictures[0][k]))
+            continue;
+        ++shownPairs;
+        EXPECT_NE(pictures[0][k], pictures[0][k - 1]) << "frame " << k << " drawn where the one before was";
+    }
+    EXPECT_GE(shownPairs, 5) << "the symbol must be on the frame often enough to be seen moving";
 }
 
 // A version-1 crowd with every motion type and every placement mode plays without
