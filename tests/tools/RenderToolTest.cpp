@@ -531,6 +531,15 @@ TEST_F(RenderToolTest, DamagedOrEmptyProjectsFailAndKeepTheOldMovie)
     EXPECT_EQ(Render(Quote(endlessProject) + " -o " + Quote(out) + " --overwrite", &text), 1) << text;
     EXPECT_NE(text.find("scene 1"), std::string::npos) << text;
 
+    // A file size limit is a write error like a full disk, not a death by SIGXFSZ
+    // that leaves the partial movie behind.
+    int status = -1;
+    const std::string limited = Capture("ulimit -f 256; " + std::string(ZOLVEX_RENDER) + " " + Quote(g_project) +
+                                            " -o " + Quote(out) + " --overwrite 2>&1",
+                                        &status);
+    EXPECT_EQ(status, 1) << limited;
+    EXPECT_NE(limited.find("File too large"), std::string::npos) << limited;
+
     // A clip that is gone is named and the run stops, unless asked to go on without it.
     const std::string gone = g_dir + "/gone.mpg";
     std::filesystem::copy_file(g_dir + "/blue.mpg", gone);
