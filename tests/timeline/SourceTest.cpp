@@ -302,6 +302,26 @@ bool WaitEos(GstElement* pipeline)
     return eos;
 }
 
+// The element around `source` in a pipeline, each pad into a recording fake sink;
+// nullptr when the element cannot be made or linked.
+GstElement* ElementWithSinks(SourceRef& source, Seen* video, Seen* audio)
+{
+    GstElement* pipeline = gst_pipeline_new("Tavm Album");
+    GstElement* element = gst_element_factory_make(kTavmElementName, nullptr);
+    if (!element) {
+        gst_object_unref(pipeline);
+        return nullptr;
+    }
+    g_object_set(element, "filter", static_cast<gpointer>(source.p), nullptr);
+    gst_bin_add(GST_BIN(pipeline), element);
+    if (!gst_element_link_pads(element, "video", Sink(pipeline, video), "sink") ||
+        !gst_element_link_pads(element, "audio", Sink(pipeline, audio), "sink")) {
+        gst_object_unref(pipeline);
+        return nullptr;
+    }
+    return pipeline;
+}
+
 }  // namespace
 
 // The element in a pipeline with fake sinks, driven as the studio drives a movie:
@@ -314,14 +334,9 @@ TEST(SourceElement, TimeStampsSeekAndEndOfStream)
     ITavmControl& control = source->Control();
     control.SetOutputSize(160, 120);
     control.SetSrcVideoSize(160, 120);
-    GstElement* pipeline = gst_pipeline_new("Tavm Album");
-    GstElement* element = gst_element_factory_make(kTavmElementName, nullptr);
-    ASSERT_NE(element, nullptr);
-    g_object_set(element, "filter", static_cast<gpointer>(source.p), nullptr);
-    gst_bin_add(GST_BIN(pipeline), element);
     Seen video, audio;
-    ASSERT_TRUE(gst_element_link_pads(element, "video", Sink(pipeline, &video), "sink"));
-    ASSERT_TRUE(gst_element_link_pads(element, "audio", Sink(pipeline, &audio), "sink"));
+    GstElement* pipeline = ElementWithSinks(source, &video, &audio);
+    ASSERT_NE(pipeline, nullptr);
     // A red picture on the timeline from the start: the first frame is black all the same.
     char folder[] = "/tmp/zolvex-source-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
@@ -416,14 +431,9 @@ TEST(SourceElement, ManyFramesAfterANewFrameSize)
     ITavmControl& control = source->Control();
     control.SetOutputSize(160, 120);
     control.SetSrcVideoSize(160, 120);
-    GstElement* pipeline = gst_pipeline_new("Tavm Album");
-    GstElement* element = gst_element_factory_make(kTavmElementName, nullptr);
-    ASSERT_NE(element, nullptr);
-    g_object_set(element, "filter", static_cast<gpointer>(source.p), nullptr);
-    gst_bin_add(GST_BIN(pipeline), element);
     Seen video, audio;
-    ASSERT_TRUE(gst_element_link_pads(element, "video", Sink(pipeline, &video), "sink"));
-    ASSERT_TRUE(gst_element_link_pads(element, "audio", Sink(pipeline, &audio), "sink"));
+    GstElement* pipeline = ElementWithSinks(source, &video, &audio);
+    ASSERT_NE(pipeline, nullptr);
     PictureTimeline timeline(12.0);
     timeline.Apply(control);
     ASSERT_NE(gst_element_set_state(pipeline, GST_STATE_PAUSED), GST_STATE_CHANGE_FAILURE);

@@ -503,33 +503,28 @@ TEST_F(RenderToolTest, DamagedOrEmptyProjectsFailAndKeepTheOldMovie)
     Capture("echo old movie > " + Quote(out));
     std::string text;
 
-    ProjectModel tiny;
-    tiny.header = ProjectHeader{720, 576, 4, 3};
-    AddClip(tiny, g_dir + "/red.mpg", 0.4);
-    const std::string tinyProject = SaveProject(tiny, "Tiny");
-    EXPECT_EQ(Render(Quote(tinyProject) + " -o " + Quote(out) + " --overwrite", &text), 1) << text;
-    EXPECT_NE(text.find("lasts less than a second"), std::string::npos) << "movies are whole seconds\n" << text;
-
-    ProjectModel none;
-    none.header = ProjectHeader{720, 576, 4, 3};
-    AddClip(none, g_dir + "/red.mpg", 0.0);
-    const std::string noneProject = SaveProject(none, "Nothing");
-    EXPECT_EQ(Render(Quote(noneProject) + " -o " + Quote(out) + " --overwrite", &text), 1) << text;
-    EXPECT_NE(text.find("lasts no time"), std::string::npos) << text;
-
-    ProjectModel squashed;
-    squashed.header = ProjectHeader{720, 0, 4, 3};
-    AddClip(squashed, g_dir + "/red.mpg");
-    const std::string squashedProject = SaveProject(squashed, "Squashed");
-    EXPECT_EQ(Render(Quote(squashedProject) + " -o " + Quote(out) + " --overwrite", &text), 1) << text;
-    EXPECT_NE(text.find("the project's frame size or aspect is damaged"), std::string::npos) << text;
-
-    ProjectModel endless;
-    endless.header = ProjectHeader{720, 576, 4, 3};
-    AddClip(endless, g_dir + "/red.mpg", 1e9);
-    const std::string endlessProject = SaveProject(endless, "Endless");
-    EXPECT_EQ(Render(Quote(endlessProject) + " -o " + Quote(out) + " --overwrite", &text), 1) << text;
-    EXPECT_NE(text.find("scene 1"), std::string::npos) << text;
+    // Each refused, with its reason, before anything is written.
+    struct Damage {
+        const char* name;
+        ProjectHeader header;
+        double seconds;
+        const char* says;
+    };
+    const Damage damages[] = {
+        {"Tiny", {720, 576, 4, 3}, 0.4, "lasts less than a second"},  // movies are whole seconds
+        {"Nothing", {720, 576, 4, 3}, 0.0, "lasts no time"},
+        {"Squashed", {720, 0, 4, 3}, 3.0, "the project's frame size or aspect is damaged"},
+        {"Endless", {720, 576, 4, 3}, 1e9, "scene 1"},
+    };
+    for (const Damage& d : damages) {
+        SCOPED_TRACE(d.name);
+        ProjectModel model;
+        model.header = d.header;
+        AddClip(model, g_dir + "/red.mpg", d.seconds);
+        const std::string project = SaveProject(model, d.name);
+        EXPECT_EQ(Render(Quote(project) + " -o " + Quote(out) + " --overwrite", &text), 1) << text;
+        EXPECT_NE(text.find(d.says), std::string::npos) << text;
+    }
 
     // A file size limit is a write error like a full disk, not a death by SIGXFSZ
     // that leaves the partial movie behind.

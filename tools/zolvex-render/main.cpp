@@ -267,7 +267,7 @@ bool MakeParams(const Options& o, MovieOutputParams& params, std::string* error)
         choices.quality = o.quality;
     // 29.97 is how a disc's NTSC rate is written; the list holds it as 29.
     const std::string rate = o.rate == "29.97" && disc ? "29" : o.rate;
-    const int rateValue = rate.empty() ? -1 : Number(rate == "29.97" ? "-1" : rate, "--rate");
+    const int rateValue = rate.empty() ? -1 : Number(rate, "--rate");
     const std::string size = std::to_string(o.width) + "x" + std::to_string(o.height);
     if (!Choose(
             FrameSizes(kind), o.width != -1, "--size", size, format,
