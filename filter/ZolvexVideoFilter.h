@@ -14,6 +14,7 @@
 #include "platform/Prompt.h"
 #include "platform/ReplacingFile.h"
 #include "platform/RegularFile.h"
+#include "platform/ReadFile.h"
 // common: frames, lists, threads, drawing surfaces and the log.
 #include "filter/common/TavmArray.h"
 #include "filter/common/ByteLayout.h"
@@ -42,6 +43,7 @@
 #include "filter/media/TavmDetReader.h"
 #include "filter/media/TavmAudioSource.h"
 #include "filter/media/AnimatedPicture.h"
+#include "filter/media/MediaProblems.h"
 #include "filter/screen3d/Screen3D.h"
 // timeline video and audio: the frame producer and the mixer.
 #include "filter/timeline/video/ITimelineVideo.h"
@@ -57,6 +59,7 @@
 #include "filter/encoder/TavmEncoder.h"
 // timeline stream: the control interface, the source and its pins, the stream loops.
 #include "filter/timeline/stream/ITavmControl.h"
+#include "filter/timeline/stream/ITavmMediaProblems.h"
 #include "filter/timeline/stream/TavmControl.h"
 #include "filter/timeline/stream/EncoderLock.h"
 #include "filter/timeline/stream/StreamLoop.h"

@@ -2,10 +2,6 @@
 // reading steps the picture scenes share with them.
 #include "filter/media/AnimatedPicture.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -16,6 +12,7 @@
 
 #include "filter/media/MagickSupport.h"
 #include "filter/timeline/model/TimelineRecords.h"
+#include "platform/ReadFile.h"
 
 namespace zolvex {
 namespace magick {
@@ -38,35 +35,16 @@ bool EnsureReady()
     return ready;
 }
 
-bool ReadWholeFile(const char* path, std::vector<unsigned char>& bytes)
+bool ReadWholeFile(const char* path, std::vector<unsigned char>& bytes, std::string* why)
 {
-    bytes.clear();
-    if (!path || !*path)
+    if (!ReadRegularFile(path, kMaxFileBytes, bytes, why))
         return false;
-    // Opening never blocks, and only a regular file is read: a FIFO or a device under
-    // a picture's name must not stall the render.
-    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    if (bytes.empty()) {
+        if (why)
+            *why = "the file is empty";
         return false;
-    struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && uint64_t(st.st_size) <= kMaxFileBytes;
-    if (ok) {
-        bytes.resize(size_t(st.st_size));
-        size_t got = 0;
-        while (got < bytes.size()) {
-            const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += size_t(n);
-        }
-        ok = got == bytes.size();
     }
-    close(fd);
-    if (!ok)
-        bytes.clear();
-    return ok;
+    return true;
 }
 
 namespace {
@@ -195,34 +173,39 @@ bool WidenToScreen(ImageList& list)
 
 }  // namespace magick
 
-AnimatedPicture* AnimatedPicture::Load(const char* path)
+AnimatedPicture* AnimatedPicture::Load(const char* path, std::string* why)
 {
     using namespace magick;
-    if (!EnsureReady())
+    auto fail = [why](const char* reason) -> AnimatedPicture* {
+        if (why)
+            *why = reason;
         return nullptr;
+    };
+    if (!EnsureReady())
+        return fail("the picture library could not start");
     try {
         std::vector<unsigned char> bytes;
-        if (!ReadWholeFile(path, bytes))
+        if (!ReadWholeFile(path, bytes, why))
             return nullptr;
         ImageList pinged = Ping(bytes, std::string(), kMaxFrames + 1);
-        if (!pinged || !IsSystemFormat(pinged->magick) || !WithinLimits(pinged.get()))
-            return nullptr;
+        if (!pinged || !IsSystemFormat(pinged->magick))
+            return fail(kNotAPicture);
+        if (!WithinLimits(pinged.get()))
+            return fail(kTooLarge);
         // Composed frames take the size of the logical screen, which may be far
         // larger than the frames themselves.
         const uint64_t frames = GetImageListLength(pinged.get());
         const uint64_t canvas = uint64_t(std::max(pinged->page.width, pinged->columns)) *
                                 uint64_t(std::max(pinged->page.height, pinged->rows));
         if (canvas == 0 || canvas > kMaxPixels || frames * canvas > kMaxPixels)
-            return nullptr;
+            return fail(kTooLarge);
         const std::string format = pinged->magick;
         pinged.reset();
 
         ImageList decoded = Decode(bytes, format, kMaxFrames + 1);
         bytes = std::vector<unsigned char>();
-        if (!WithinLimits(decoded.get()))
-            return nullptr;
-        if (!WidenToScreen(decoded))
-            return nullptr;
+        if (!WithinLimits(decoded.get()) || !WidenToScreen(decoded))
+            return fail(kDamaged);
         // The frames of a GIF are changes to the picture before them; pages of other
         // formats are whole. GraphicsMagick composes sequences only.
         ImageList composed;
@@ -238,7 +221,7 @@ AnimatedPicture* AnimatedPicture::Load(const char* path)
             composed = std::move(decoded);
         }
         if (!WithinLimits(composed.get()))
-            return nullptr;
+            return fail(kDamaged);
 
         std::unique_ptr<AnimatedPicture> picture(new AnimatedPicture);
         picture->width_ = int(composed->columns);
@@ -251,11 +234,11 @@ AnimatedPicture* AnimatedPicture::Load(const char* path)
         size_t k = 0;
         for (Image* p = composed.get(); p; p = p->next, ++k) {
             if (!MakeRgb(p))
-                return nullptr;
+                return fail(kDamaged);
             unsigned char* frame = picture->pixels_.data() + k * frameBytes;
             if (p->columns == composed->columns && p->rows == composed->rows) {
                 if (!ExportRows(p, 0, p->rows, "BGRA", frame))
-                    return nullptr;
+                    return fail(kDamaged);
             } else {
                 // A frame of another size (pages of a TIFF) keeps its top-left part.
                 const size_t w = std::min<size_t>(p->columns, size_t(picture->width_));
@@ -263,7 +246,7 @@ AnimatedPicture* AnimatedPicture::Load(const char* path)
                 row.resize(size_t(p->columns) * 4);
                 for (long y = 0; y < h; ++y) {
                     if (!ExportRows(p, y, 1, "BGRA", row.data()))
-                        return nullptr;
+                        return fail(kDamaged);
                     std::memcpy(frame + size_t(y) * size_t(picture->width_) * 4, row.data(), w * 4);
                 }
             }
@@ -271,7 +254,7 @@ AnimatedPicture* AnimatedPicture::Load(const char* path)
         }
         return picture.release();
     } catch (const std::bad_alloc&) {
-        return nullptr;
+        return fail("not enough memory to decode it");
     }
 }
 
@@ -288,15 +271,18 @@ void AnimatedPicture::SelectFrame(int index)
         selected_ = index;
 }
 
-bool OpenStickerPicture(StickerOp& op)
+bool OpenStickerPicture(StickerOp& op, std::string* why)
 {
     op.hImage = nullptr;
     op.pDelays = nullptr;
     op.nFrameCount = 0;
     // The path field must hold its terminator; a record without one names no file.
-    if (std::memchr(op.szPath, 0, sizeof op.szPath) == nullptr || op.szPath[0] == 0)
+    if (std::memchr(op.szPath, 0, sizeof op.szPath) == nullptr || op.szPath[0] == 0) {
+        if (why)
+            *why = "no file name";
         return false;
-    AnimatedPicture* picture = AnimatedPicture::Load(op.szPath);
+    }
+    AnimatedPicture* picture = AnimatedPicture::Load(op.szPath, why);
     if (!picture)
         return false;
     op.nWidth = picture->Width();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/Export.h"
@@ -13,9 +14,10 @@ namespace zolvex {
 
 class ZVF_API AnimatedPicture {
 public:
-    // Decodes every frame of the picture file, composed as a viewer shows them. Null
-    // when the file is missing, is not a picture or is too large to hold.
-    static AnimatedPicture* Load(const char* path);
+    // Decodes every frame of the picture file, composed as a viewer shows them. Null,
+    // with *why when given, when the file is missing, is not a picture or is too
+    // large to hold.
+    static AnimatedPicture* Load(const char* path, std::string* why = nullptr);
 
     AnimatedPicture(const AnimatedPicture&) = delete;
     AnimatedPicture& operator=(const AnimatedPicture&) = delete;
@@ -47,8 +49,8 @@ private:
 // named by op.szPath and fills nFrameCount, nWidth, nHeight, nAlpha (255), pDelays
 // and hImage. False when the path is empty or the file is no picture; op's picture
 // fields are then left empty (hImage and pDelays null) and the object is to be
-// dropped. Any picture op held before is not freed.
-ZVF_API bool OpenStickerPicture(StickerOp& op);
+// dropped, with *why (when given) saying why. Any picture op held before is not freed.
+ZVF_API bool OpenStickerPicture(StickerOp& op, std::string* why = nullptr);
 // Frees the picture of op and clears hImage and pDelays; harmless when it has none.
 ZVF_API void CloseStickerPicture(StickerOp& op);
 

@@ -24,6 +24,11 @@ constexpr unsigned kMaxFrames = 10000;
 // No picture file we take is larger; anything bigger is not read into memory.
 constexpr uint64_t kMaxFileBytes = uint64_t(1) << 30;
 
+// Why a picture cannot be used, as the list of unusable media words it.
+constexpr const char* kNotAPicture = "not a picture in a format this program reads";
+constexpr const char* kTooLarge = "too large: more than 100 million pixels or 10000 frames in all";
+constexpr const char* kDamaged = "damaged: the picture could not be decoded";
+
 struct ImageListDeleter {
     void operator()(Image* list) const
     {
@@ -33,9 +38,9 @@ struct ImageListDeleter {
 };
 using ImageList = std::unique_ptr<Image, ImageListDeleter>;
 
-// The whole file; false when it is missing, not a regular file, empty or larger
-// than kMaxFileBytes.
-bool ReadWholeFile(const char* path, std::vector<unsigned char>& bytes);
+// The whole file; false, with why, when it is missing, not a regular file, empty or
+// larger than kMaxFileBytes.
+bool ReadWholeFile(const char* path, std::vector<unsigned char>& bytes, std::string* why = nullptr);
 
 // Reads the headers (Ping) or the pixels (Decode) of the first `frames` frames (0:
 // all) of the bytes as `format`, or by their content when format is empty. Null on

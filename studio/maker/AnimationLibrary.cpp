@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "filter/animation/AnimationFile.h"
+#include "platform/ReadFile.h"
 #include "platform/ReplacingFile.h"
 
 namespace zolvex {
@@ -82,33 +83,7 @@ private:
 // A whole regular file, refused when it could not be a container entry.
 bool ReadWholeFile(const std::string& path, Bytes& bytes)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    struct stat st;
-    bool ok = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= INT32_MAX;
-    try {
-        if (ok)
-            bytes.reserve(size_t(st.st_size));
-        while (ok) {
-            const size_t have = bytes.size();
-            if (have > size_t(INT32_MAX)) {
-                ok = false;  // grew while we read
-                break;
-            }
-            bytes.resize(have + kCopyPiece);
-            const size_t got = std::fread(bytes.data() + have, 1, kCopyPiece, f);
-            bytes.resize(have + got);
-            if (got < kCopyPiece) {
-                ok = !std::ferror(f);
-                break;
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        ok = false;
-    }
-    std::fclose(f);
-    return ok && bytes.size() <= size_t(INT32_MAX);
+    return ReadRegularFile(path.c_str(), uint64_t(INT32_MAX), bytes);
 }
 
 // Copies n bytes from one file to the new container.

@@ -15,6 +15,7 @@
 #include "filter/common/ByteLayout.h"
 #include "filter/media/AnimatedPicture.h"
 #include "filter/timeline/model/RecordLayouts.h"
+#include "platform/ReadFile.h"
 #include "platform/ReplacingFile.h"
 #include "studio/project/DataFolder.h"
 #include "studio/project/ProjectLayouts.h"
@@ -97,45 +98,6 @@ bool IsFolder(const std::string& path)
 
 // Only a regular file is read, and opening never blocks: a FIFO or a device under
 // the project's name must not hang the load.
-bool ReadWhole(const std::string& path, std::vector<unsigned char>& bytes, std::string* why)
-{
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        *why = std::strerror(errno);
-        return false;
-    }
-    struct stat st;
-    bool ok = false;
-    if (fstat(fd, &st) != 0)
-        *why = std::strerror(errno);
-    else if (!S_ISREG(st.st_mode))
-        *why = "not a regular file";
-    else if (st.st_size > kMaxProjectBytes)
-        *why = "the file is too large for a project";
-    else
-        ok = true;
-    if (ok) {
-        bytes.resize(size_t(st.st_size));
-        size_t got = 0;
-        while (ok && got < bytes.size()) {
-            const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                *why = std::strerror(errno);
-                ok = false;
-                break;
-            }
-            if (n == 0)
-                break;  // shorter than it said: what was read is what there is
-            got += size_t(n);
-        }
-        bytes.resize(got);
-    }
-    close(fd);
-    return ok;
-}
-
 std::string Seconds(double t)
 {
     char text[48];
@@ -182,7 +144,7 @@ std::string ObjectTimesProblem(int index, const ObjectKindInfo& info, const unsi
 // Reads one object of `kind` and makes it whole for the timeline; nullptr with
 // *malformed false when it is to be dropped, with *malformed true when the file
 // ends or lies.
-void* ReadObject(Cursor& c, const ObjectKindInfo& info, bool* malformed)
+void* ReadObject(Cursor& c, const ObjectKindInfo& info, bool* malformed, std::vector<MediaProblem>* dropped)
 {
     *malformed = true;
     const unsigned char* bytes = c.Take(info.bytes);
@@ -196,7 +158,12 @@ void* ReadObject(Cursor& c, const ObjectKindInfo& info, bool* malformed)
         // The frames, their delays and the size come from the picture file; an
         // overlay whose picture is gone is dropped.
         StickerOp* op = static_cast<StickerOp*>(record);
-        if (!OpenStickerPicture(*op)) {
+        std::string why;
+        if (!OpenStickerPicture(*op, &why)) {
+            if (dropped) {
+                const bool named = std::memchr(op->szPath, 0, sizeof op->szPath) != nullptr;
+                dropped->push_back({named ? op->szPath : "", named ? why : "the file name is damaged"});
+            }
             FreeObjectRecord(info.kind, record);
             *malformed = false;
             return nullptr;
@@ -295,7 +262,8 @@ bool ProjectStore::Parse(const std::vector<unsigned char>& bytes, ProjectModel& 
     return Parse(bytes, model, &ignored);
 }
 
-bool ProjectStore::Parse(const std::vector<unsigned char>& bytes, ProjectModel& model, std::string* why)
+bool ProjectStore::Parse(const std::vector<unsigned char>& bytes, ProjectModel& model, std::string* why,
+                         std::vector<MediaProblem>* dropped)
 {
     why->clear();
     double total = 0.0;
@@ -344,7 +312,7 @@ bool ProjectStore::Parse(const std::vector<unsigned char>& bytes, ProjectModel& 
         *why = ObjectTimesProblem(i, *info, bytes.data() + c.Position(), c.Left());
         if (!why->empty())
             return false;
-        void* record = ReadObject(c, *info, &malformed);
+        void* record = ReadObject(c, *info, &malformed, dropped);
         if (malformed)
             return false;
         if (record && !model.AppendObject(kind, record, 0))
@@ -407,17 +375,18 @@ void ProjectStore::BeginLoad()
         model_.undo->Clear();
     model_.Clear();
     lastError_.clear();
+    dropped_.clear();
 }
 
 int ProjectStore::LoadProjectFile(const std::string& path)
 {
     BeginLoad();
     std::vector<unsigned char> bytes;
-    if (!ReadWhole(path, bytes, &lastError_)) {
+    if (!ReadRegularFile(path.c_str(), uint64_t(kMaxProjectBytes), bytes, &lastError_)) {
         model_.bBusy = false;
         return 0;
     }
-    const bool ok = Parse(bytes, model_, &lastError_);
+    const bool ok = Parse(bytes, model_, &lastError_, &dropped_);
     model_.bBusy = false;
     model_.RecomputeLength();
     if (!ok) {

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "filter/media/MediaProblems.h"
 #include "platform/Prompt.h"
 #include "studio/project/ProjectModel.h"
 
@@ -71,13 +72,17 @@ public:
     static std::vector<unsigned char> Serialise(ProjectModel& model, float xScale, float yScale);
     static bool Parse(const std::vector<unsigned char>& bytes, ProjectModel& model);
     // The same, saying in *why what made the file unusable when it can name it (a
-    // scene or object time that is not a time or is beyond kMaxProjectSeconds).
-    static bool Parse(const std::vector<unsigned char>& bytes, ProjectModel& model, std::string* why);
+    // scene or object time that is not a time or is beyond kMaxProjectSeconds), and
+    // adding to *dropped each animated picture left out because its file cannot be used.
+    static bool Parse(const std::vector<unsigned char>& bytes, ProjectModel& model, std::string* why,
+                      std::vector<MediaProblem>* dropped = nullptr);
     // Loads the project from `path` itself, wherever it lies; the model's name is not
     // changed. 1 loaded, 0 not (LastError() says why when it can).
     int LoadProjectFile(const std::string& path);
     // Why the last load failed, or "".
     const std::string& LastError() const { return lastError_; }
+    // The animated pictures the last load of a project file left out, with why.
+    const std::vector<MediaProblem>& DroppedPictures() const { return dropped_; }
 
 private:
     void Tell(const std::string& text);
@@ -97,6 +102,7 @@ private:
     std::condition_variable wake_;
     bool cancel_ = false;
     std::string lastError_;
+    std::vector<MediaProblem> dropped_;
 };
 
 }  // namespace studio

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "filter/media/MagickReady.h"
+#include "platform/ReadFile.h"
 
 namespace zolvex {
 namespace {
@@ -85,33 +86,10 @@ uint64_t PixelLimit()
     return limit > 0 ? uint64_t(limit) : UINT64_MAX;
 }
 
+// Not blocking: a pipe or device named like a picture must not hang the loader.
 bool ReadWholeFile(const char* path, std::vector<unsigned char>& bytes)
 {
-    bytes.clear();
-    // Not blocking: a pipe or device named like a picture must not hang the loader.
-    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
-              uint64_t(st.st_size) <= kMaxFileBytes;
-    try {
-        if (ok)
-            bytes.resize(size_t(st.st_size));
-    } catch (const std::bad_alloc&) {
-        ok = false;
-    }
-    for (size_t done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += ok ? size_t(n) : 0;
-    }
-    ::close(fd);
-    if (!ok)
-        bytes.clear();
-    return ok;
+    return ReadRegularFile(path, kMaxFileBytes, bytes) && !bytes.empty();
 }
 
 // The first frame of the bytes read as `format`, which GraphicsMagick must take as

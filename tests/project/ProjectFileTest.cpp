@@ -355,7 +355,12 @@ TEST_F(ProjectFileTest, DamagedFilesKeepWhatWasReadBefore)
     std::remove(sticker.c_str());
     {
         ProjectModel m;
-        ASSERT_TRUE(ProjectStore::Parse(whole, m));
+        std::string why;
+        std::vector<MediaProblem> dropped;
+        ASSERT_TRUE(ProjectStore::Parse(whole, m, &why, &dropped));
+        ASSERT_EQ(dropped.size(), 1u) << "and said so";
+        EXPECT_EQ(dropped[0].path, sticker);
+        EXPECT_EQ(dropped[0].why, "no such file");
         ASSERT_EQ(m.ObjectCount(), 5);
         const int32_t kinds[] = {OBJ_TEXT, OBJ_SCREEN3D, OBJ_EFFECT, OBJ_MUSIC, OBJ_ANIMATION};
         for (int i = 0; i < 5; ++i) {
@@ -467,9 +472,9 @@ TEST_F(ProjectFileTest, LoadProjectFileRefusesWhatIsNotAFile)
     EXPECT_EQ(store.LastError(), "not a regular file");
     std::remove(fifo.c_str());
     EXPECT_EQ(store.LoadProjectFile(g_data), 0);
-    EXPECT_EQ(store.LastError(), "not a regular file");
+    EXPECT_EQ(store.LastError(), "a folder, not a file");
     EXPECT_EQ(store.LoadProjectFile(g_data + "absent.mpf"), 0);
-    EXPECT_EQ(store.LastError(), std::strerror(ENOENT));
+    EXPECT_EQ(store.LastError(), "no such file");
     // A file from anywhere loads, and the error is cleared.
     AddScene(model, "/media/a.mpg", MEDIA_VIDEO, 0.0, 3.0, 0);
     const std::string loose = g_data + "loose.mpf";

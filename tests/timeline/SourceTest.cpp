@@ -498,4 +498,21 @@ TEST(SourceElement, GraphRunsATimelineToItsEnd)
     source->Control().GetPosition(&position);
     EXPECT_EQ(position, 20000000) << "whole seconds of the project";
     EXPECT_TRUE(graph->Stop());
+
+    // The scene's picture was never there: named once, though every frame asked for it.
+    ITavmMediaProblems* problems = nullptr;
+    ASSERT_EQ(source->QueryInterface(IID_ITavmMediaProblems, reinterpret_cast<void**>(&problems)), S_OK);
+    int count = 0;
+    EXPECT_EQ(problems->GetProblemCount(&count), S_OK);
+    EXPECT_EQ(count, 1);
+    char path[260], why[8];
+    ASSERT_EQ(problems->GetProblem(0, path, sizeof path, why, sizeof why), S_OK);
+    EXPECT_STREQ(path, "/nonexistent/black.png");
+    EXPECT_STREQ(why, "no such") << "cut to its buffer";
+    EXPECT_EQ(problems->GetProblem(1, path, sizeof path, why, sizeof why), E_INVALIDARG);
+    // A new timeline starts a new list.
+    timeline.Apply(source->Control());
+    problems->GetProblemCount(&count);
+    EXPECT_EQ(count, 0);
+    problems->Release();
 }

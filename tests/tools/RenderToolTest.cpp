@@ -22,6 +22,7 @@
 
 #include "filter/encoder/CodecTable.h"
 #include "filter/encoder/TavmEncoder.h"
+#include "filter/media/AnimatedPicture.h"
 #include "studio/project/MediaItems.h"
 #include "studio/project/ProjectFile.h"
 #include "tests/support/Command.h"
@@ -535,23 +536,103 @@ TEST_F(RenderToolTest, DamagedOrEmptyProjectsFailAndKeepTheOldMovie)
     EXPECT_EQ(status, 1) << limited;
     EXPECT_NE(limited.find("File too large"), std::string::npos) << limited;
 
-    // A clip that is gone is named and the run stops, unless asked to go on without it.
-    const std::string gone = g_dir + "/gone.mpg";
-    std::filesystem::copy_file(g_dir + "/blue.mpg", gone);
-    ProjectModel lost;
-    lost.header = ProjectHeader{720, 576, 4, 3};
-    AddClip(lost, g_dir + "/red.mpg");
-    AddClip(lost, gone);
-    const std::string lostProject = SaveProject(lost, "Lost");
-    std::filesystem::remove(gone);
-    EXPECT_EQ(Render(Quote(lostProject) + " -o " + Quote(out) + " --overwrite", &text), 3) << text;
-    EXPECT_NE(text.find("cannot read scene 2: " + gone + ": no such file"), std::string::npos) << text;
-    EXPECT_EQ(Capture("cat " + Quote(out)), "old movie\n");
-    const std::string without = g_dir + "/without.mpg";
-    EXPECT_EQ(Render(Quote(lostProject) + " -o " + Quote(without) + " --allow-missing", &text), 0) << text;
-    EXPECT_NE(text.find("cannot read scene 2"), std::string::npos) << "still named\n" << text;
-    std::filesystem::remove(without);
-
     EXPECT_EQ(Capture("cat " + Quote(out)), "old movie\n");
     EXPECT_EQ(Capture("ls -A " + Quote(g_dir) + " | grep -c zolvex-render"), "0\n") << "no partial files";
+}
+
+// Files the project names but the render cannot use: the movie is made of the rest,
+// each file is named once with its reason, and the exit status says the movie is not
+// the whole project unless the user accepts that.
+TEST_F(RenderToolTest, MediaThatCannotBeUsedIsNamedOnceAndTheStatusSaysSo)
+{
+    const std::string dir = g_dir + "/unusable/";
+    std::filesystem::create_directories(dir + "folder.mpg");
+    ASSERT_EQ(mkfifo((dir + "pipe.mpg").c_str(), 0600), 0);
+    std::ofstream(dir + "empty.mpg").close();
+    std::ofstream(dir + "notes.mpg") << "not a movie at all\n";
+    {
+        // The first bytes of a good clip: a pack header and nothing after it.
+        std::ifstream good(g_dir + "/blue.mpg", std::ios::binary);
+        std::vector<char> head(64);
+        good.read(head.data(), std::streamsize(head.size()));
+        std::ofstream(dir + "cut.mpg", std::ios::binary).write(head.data(), std::streamsize(head.size()));
+    }
+    // Its header promises 110 million pixels; the picture is refused before decoding.
+    std::ofstream(dir + "huge.pgm", std::ios::binary) << "P5\n11000 10000\n255\n" << std::string(64, '\0');
+    ASSERT_TRUE(g_media.Run({"ffmpeg -v error -f lavfi -i color=red:s=16x12 -frames:v 2 unusable/sticker.gif"}))
+        << g_media.Why();
+
+    ProjectModel model;
+    model.header = ProjectHeader{720, 576, 4, 3};
+    AddClip(model, g_dir + "/red.mpg", 1.0);
+    auto scene = [&](const std::string& name, int type) {
+        SceneRecord r{};
+        std::snprintf(r.szPath, sizeof r.szPath, "%s", (dir + name).c_str());
+        r.nMediaType = type;
+        r.nSourceWidth = 320;
+        r.nSourceHeight = 240;
+        r.dDuration = r.dOutPoint = 1.0;
+        MediaItem item{};
+        std::snprintf(item.szPath, sizeof item.szPath, "%s", r.szPath);
+        ASSERT_TRUE(model.AppendScene(item, MediaThumbnail(), r, SceneSpan{0.0, 1.0}, 1));
+    };
+    const char* const clips[] = {"gone.mpg", "folder.mpg", "pipe.mpg", "empty.mpg", "notes.mpg", "cut.mpg"};
+    for (const char* clip : clips)
+        scene(clip, MEDIA_TYPE_VIDEO);
+    scene("huge.pgm", MEDIA_TYPE_PICTURE);
+    scene("notes.mpg", MEDIA_TYPE_VIDEO);  // a second scene of one file: still one line
+    auto music = [&](const std::string& name) {
+        AudioOp* op = new AudioOp();
+        op->dStartTime = 0.0;
+        op->dEndTime = 8.0;
+        op->dLength = 8.0;
+        std::snprintf(op->szPath, sizeof op->szPath, "%s", (dir + name).c_str());
+        model.AppendObject(OBJ_MUSIC, op, 0);
+    };
+    music("song.mp3");
+    music("notes.mpg");
+    StickerOp* sticker = new StickerOp();
+    sticker->dStartTime = 0.0;
+    sticker->dEndTime = 2.0;
+    sticker->rcDest[2] = 16;
+    sticker->rcDest[3] = 12;
+    std::snprintf(sticker->szPath, sizeof sticker->szPath, "%s", (dir + "sticker.gif").c_str());
+    ASSERT_TRUE(OpenStickerPicture(*sticker));
+    model.AppendObject(OBJ_PICTURE, sticker, 0);
+    const std::string project = SaveProject(model, "Unusable");
+    std::ofstream(dir + "sticker.gif") << "GIF89a, then nothing";
+
+    const std::string out = g_dir + "/partial.mpg";
+    std::string text;
+    EXPECT_EQ(Render(Quote(project) + " -o " + Quote(out), &text), 3) << text;
+    const struct {
+        const char* file;
+        const char* says;
+    } expected[] = {
+        {"gone.mpg", "scene 2: " /* path */ "|: no such file"},
+        {"folder.mpg", "scene 3: |: a folder, not a file"},
+        {"pipe.mpg", "scene 4: |: not a regular file"},
+        {"empty.mpg", "scene 5: |: the file is empty"},
+        {"notes.mpg", "scene 6, scene 9, music (object 2): |: "},
+        {"cut.mpg", "scene 7: |: "},
+        {"huge.pgm", "scene 8: |: too large"},
+        {"song.mp3", "music (object 1): |: no such file"},
+        {"sticker.gif", "an animated picture: |: "},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.file);
+        const std::string says = e.says;
+        const std::string line = "cannot use " + says.substr(0, says.find('|')) + dir + e.file + says.substr(says.find('|') + 1);
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+        // Once per file, however many parts play it.
+        const std::string named = dir + e.file + ":";
+        EXPECT_EQ(text.find(named), text.rfind(named)) << text;
+    }
+    EXPECT_NE(text.find("the movie was made without 9 files"), std::string::npos) << text;
+    // What could be rendered was: the good clip opens the movie.
+    EXPECT_GT(ColourAt(out, 0.5)[0], 150);
+    EXPECT_NEAR(std::atof(Probe(out, "v:0", "format=duration")["duration"].c_str()), 9.0, 0.3);
+
+    EXPECT_EQ(Render(Quote(project) + " -o " + Quote(out) + " --overwrite --allow-missing", &text), 0) << text;
+    EXPECT_NE(text.find("cannot use scene 2"), std::string::npos) << "still named\n" << text;
 }

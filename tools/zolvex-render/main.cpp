@@ -28,11 +28,11 @@
 #include "filter/common/Log.h"
 #include "filter/timeline/gst/GstTavmSource.h"
 #include "filter/timeline/stream/ITavmControl.h"
+#include "filter/timeline/stream/ITavmMediaProblems.h"
 #include "filter/timeline/gst/TavmGraph.h"
 #include "filter/timeline/gst/TavmEntryPoints.h"
 #include "filter/timeline/stream/TavmSource.h"
 #include "platform/ClassRegistry.h"
-#include "platform/RegularFile.h"
 #include "platform/ReplacingFile.h"
 #include "studio/maker/AnimationLibrary.h"
 #include "studio/project/DataFolder.h"
@@ -49,7 +49,7 @@ namespace {
 constexpr int kExitWritten = 0;       // the movie is whole and in place
 constexpr int kExitFailed = 1;        // no movie: cancelled, refused or failed; nothing changed
 constexpr int kExitUsage = 2;         // the command line is wrong
-constexpr int kExitMediaMissing = 3;  // the project names media that cannot be read
+constexpr int kExitMediaMissing = 3;  // the movie was written, but without media that could not be used
 
 std::atomic<bool> g_cancel{false};
 // The partial movie's name, for a second interruption: the run may be stuck where it
@@ -306,28 +306,55 @@ bool MakeParams(const Options& o, MovieOutputParams& params, std::string* error)
     return true;
 }
 
-// The files the project plays that cannot be read, one line each: rendering without
-// them would make a movie with black scenes or silence that looks like success.
-std::vector<std::string> MissingMedia(ProjectModel& model)
+// Which parts of the project play `path`: "scene 2", "music (object 5)" …
+std::string UsersOf(ProjectModel& model, const std::string& path)
 {
-    std::vector<std::string> missing;
-    auto check = [&](const std::string& what, const char* path, size_t size) {
-        const std::string name(path, strnlen(path, size));
-        const std::string problem = RegularFileProblem(name.c_str());
-        if (!problem.empty())
-            missing.push_back(what + ": " + (name.empty() ? "(no file name)" : name) + ": " + problem);
+    std::string users;
+    auto add = [&](const std::string& what, const char* field, size_t size) {
+        if (std::string(field, strnlen(field, size)) == path)
+            users += (users.empty() ? "" : ", ") + what;
     };
     for (int i = 0; i < model.SceneCount(); ++i) {
         const SceneRecord& r = model.Record(i);
-        check("scene " + std::to_string(i + 1), r.szPath, sizeof r.szPath);
+        add("scene " + std::to_string(i + 1), r.szPath, sizeof r.szPath);
     }
     for (int i = 0; i < model.ObjectCount(); ++i) {
         if (model.Kind(i) == OBJ_MUSIC) {
             const AudioOp* music = static_cast<AudioOp*>(model.Object(i));
-            check("music (object " + std::to_string(i + 1) + ")", music->szPath, sizeof music->szPath);
+            add("music (object " + std::to_string(i + 1) + ")", music->szPath, sizeof music->szPath);
         }
     }
-    return missing;
+    return users;
+}
+
+// Names each file the render could not use, once, with the parts that play it: the
+// movie is made without them (black scenes, silence), which must not pass for the
+// whole project.
+void ReportUnusable(const std::vector<MediaProblem>& problems, ProjectModel& model, const char* what)
+{
+    for (const MediaProblem& p : problems) {
+        std::string users = what ? what : UsersOf(model, p.path);
+        std::fprintf(stderr, "zolvex-render: cannot use %s%s%s: %s\n", users.c_str(), users.empty() ? "" : ": ",
+                     p.path.empty() ? "(no file name)" : p.path.c_str(), p.why.c_str());
+    }
+}
+
+// The filter's list of the files it could not use.
+std::vector<MediaProblem> FilterProblems(ITavmControl* control)
+{
+    std::vector<MediaProblem> list;
+    ITavmMediaProblems* problems = nullptr;
+    if (control->QueryInterface(IID_ITavmMediaProblems, reinterpret_cast<void**>(&problems)) != S_OK)
+        return list;
+    int count = 0;
+    problems->GetProblemCount(&count);
+    for (int i = 0; i < count; ++i) {
+        char path[4096], why[512];
+        if (problems->GetProblem(i, path, sizeof path, why, sizeof why) == S_OK)
+            list.push_back({path, why});
+    }
+    problems->Release();
+    return list;
 }
 
 // The output must not be one of the files the render reads: writing it would destroy
@@ -398,6 +425,7 @@ private:
 
 int Fail(const std::string& message, int status = kExitFailed)
 {
+    std::fflush(stdout);  // what was said before comes before the failure
     std::fprintf(stderr, "zolvex-render: %s\n", message.c_str());
     return status;
 }
@@ -462,13 +490,9 @@ int main(int argc, char** argv)
         return Fail("the project " + o.project + " lasts no time at all");
     if (model.TotalLength() < 1.0)
         return Fail("the project " + o.project + " lasts less than a second; a movie is made of its whole seconds");
-    const std::vector<std::string> missing = MissingMedia(model);
-    for (const std::string& line : missing)
-        std::fprintf(stderr, "zolvex-render: cannot read %s\n", line.c_str());
-    if (!missing.empty() && !o.allowMissing)
-        return Fail(std::to_string(missing.size()) + " of the project's files cannot be read (--allow-missing "
-                    "renders without them)",
-                    kExitMediaMissing);
+    // Animated pictures whose files cannot be used were left out as the project loaded.
+    ReportUnusable(store.DroppedPictures(), model, "an animated picture");
+    size_t unusable = store.DroppedPictures().size();
     const std::string victim = ReadFileAtOutput(model, project, o.output);
     if (!victim.empty())
         return Fail(o.output + " is " + victim + "; the movie cannot be written over it");
@@ -563,6 +587,9 @@ int main(int argc, char** argv)
             progress.Show(100.0f, double(length) / 1e7, frameSeconds);
         progress.Done();
         graph->Stop();
+        const std::vector<MediaProblem> problems = FilterProblems(control);
+        ReportUnusable(problems, model, nullptr);
+        unusable += problems.size();
         control->FinishOutput();
         control->SetMode(0);
         control->SetFrameRate(15.0);
@@ -584,5 +611,9 @@ int main(int argc, char** argv)
         return Fail("the movie could not be moved to " + o.output + ": " + std::strerror(errno));
     stat(o.output.c_str(), &st);
     std::printf("Wrote %s (%lld bytes)\n", o.output.c_str(), static_cast<long long>(st.st_size));
-    return 0;
+    if (unusable > 0 && !o.allowMissing)
+        return Fail("the movie was made without " + std::to_string(unusable) +
+                        (unusable == 1 ? " file" : " files") + " of the project (--allow-missing accepts that)",
+                    kExitMediaMissing);
+    return kExitWritten;
 }

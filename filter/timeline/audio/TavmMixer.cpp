@@ -137,8 +137,16 @@ bool CTavmMixer::DecodeMusic(double t)
         // Music objects past the last slot are not heard.
         if (++k >= std::min(channelCount_, kSlots))
             return k < kSlots;
-        if (!(op->dStartTime <= t && t <= op->dEndTime) || !PathFieldNamesData(op->szPath))
+        if (!(op->dStartTime <= t && t <= op->dEndTime))
             return true;
+        if (!PathFieldNamesData(op->szPath)) {
+            if (problems_ && !op->bOpen) {
+                const bool named = std::memchr(op->szPath, 0, sizeof op->szPath) != nullptr;
+                problems_->Add(named ? op->szPath : "",
+                               named ? RegularFileProblem(op->szPath) : "the music's file name is damaged");
+            }
+            return true;
+        }
         double e = t - op->dStartTime;
         // A track shorter than its object starts over; a length that is not a
         // positive number (a damaged project) cannot loop.
@@ -147,7 +155,9 @@ bool CTavmMixer::DecodeMusic(double t)
             e -= std::trunc(e / length) * length;
         const bool opened = op->bOpen != 0;
         CTavmAudioSource& slot = slots_[k];
-        slot.Decode(opened, op->szPath, e, kBlockBytes, format, true);
+        if (!slot.Decode(opened, op->szPath, e, kBlockBytes, format, true) && !opened && problems_ &&
+            !slot.OpenError().empty())
+            problems_->Add(op->szPath, slot.OpenError());
         if (!opened) {
             // The scene sound reopens on the next block and finds its place again.
             ClearSceneFlags();

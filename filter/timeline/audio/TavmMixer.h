@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "filter/common/RenderGate.h"
+#include "filter/media/MediaProblems.h"
 #include "filter/media/TavmAudioSource.h"
 #include "filter/timeline/audio/ITimelineAudio.h"
 #include "platform/Export.h"
@@ -36,6 +37,8 @@ public:
     void SetChannels(int channels) override;
     void SetMode(int mode) override { mode_.store(mode); }
     RenderGate& Gate() override { return gate_; }
+    // Where a music file that cannot be used is named (none: only the log hears of it).
+    void SetMediaProblems(MediaProblemList* problems) { problems_ = problems; }
 
     // The stream's sample buffer, which MixBlock fills.
     void SetOutputBuffer(unsigned char* buffer, int size);
@@ -75,6 +78,7 @@ private:
     unsigned char* out_ = nullptr;
     int outBytes_ = 0;
     double lastMixSeconds_ = 0;
+    MediaProblemList* problems_ = nullptr;
 };
 
 }  // namespace zolvex

@@ -70,6 +70,8 @@ HRESULT CTavmControl::SetTimeline(SceneList* scenes, SpanList* spans, ObjectList
     settings_.dPictureTime = dPictureTime;
     projectSeconds_ = ProjectLength(scenes, spans);
     streamLength_ = StreamLength(projectSeconds_);
+    if (problems_)
+        problems_->Clear();
     if (video_)
         video_->SetTimeline(lists_, dTransition);
     if (audio_)

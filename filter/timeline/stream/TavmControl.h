@@ -10,6 +10,7 @@
 
 #include "filter/timeline/stream/ITavmControl.h"
 #include "filter/encoder/EncoderSinks.h"
+#include "filter/media/MediaProblems.h"
 #include "filter/timeline/audio/ITimelineAudio.h"
 #include "filter/timeline/video/ITimelineVideo.h"
 #include "platform/Export.h"
@@ -55,6 +56,8 @@ public:
     void AttachAudio(ITimelineAudio* audio) { audio_ = audio; }
     void AttachOutput(IMovieOutput* output) { output_ = output; }
     void AttachPins(IStreamPins* pins) { pins_ = pins; }
+    // The list of unusable media, emptied with every new timeline.
+    void AttachProblems(MediaProblemList* problems) { problems_ = problems; }
 
     const ControlSettings& Settings() const { return settings_; }
     const OutputFormat& Format() const { return format_; }
@@ -109,6 +112,7 @@ private:
     ITimelineAudio* audio_ = nullptr;
     IMovieOutput* output_ = nullptr;
     IStreamPins* pins_ = nullptr;
+    MediaProblemList* problems_ = nullptr;
 };
 
 // Largest frame side the filter accepts.

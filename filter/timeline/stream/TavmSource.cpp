@@ -35,6 +35,46 @@ private:
     IUnknown& owner_;
 };
 
+class SourceProblems final : public ITavmMediaProblems {
+public:
+    SourceProblems(IUnknown& owner, const MediaProblemList& list) : owner_(owner), list_(list) {}
+    HRESULT QueryInterface(const GUID& iid, void** object) override { return owner_.QueryInterface(iid, object); }
+    ULONG AddRef() override { return owner_.AddRef(); }
+    ULONG Release() override { return owner_.Release(); }
+
+    HRESULT GetProblemCount(int* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        *count = int(list_.Count());
+        return S_OK;
+    }
+
+    HRESULT GetProblem(int index, char* path, int pathSize, char* why, int whySize) override
+    {
+        const std::vector<MediaProblem> items = list_.Items();
+        if (index < 0 || size_t(index) >= items.size())
+            return E_INVALIDARG;
+        const MediaProblem& p = items[size_t(index)];
+        CopyCut(p.path, path, pathSize);
+        CopyCut(p.why, why, whySize);
+        return S_OK;
+    }
+
+private:
+    static void CopyCut(const std::string& text, char* out, int size)
+    {
+        if (!out || size <= 0)
+            return;
+        const size_t n = std::min(text.size(), size_t(size) - 1);
+        std::memcpy(out, text.data(), n);
+        out[n] = 0;
+    }
+
+    IUnknown& owner_;
+    const MediaProblemList& list_;
+};
+
 }  // namespace
 
 // ---- what both pins share --------------------------------------------------------
@@ -110,6 +150,7 @@ void CTavmVideoPin::Replace(int width, int height)
     loop->SetStop(stop_);
     renderer->SetMode(filter_.mode_);
     renderer->Gate().SetAbort(filter_.abort_);
+    renderer->SetMediaProblems(&filter_.problems_);
     filter_.control_->AttachVideo(renderer.get());
     loop_ = std::move(loop);
     renderer_ = std::move(renderer);
@@ -243,6 +284,7 @@ void CTavmAudioPin::Replace(int channels)
     loop->SetStop(stop_);
     mixer->SetMode(filter_.mode_);
     mixer->Gate().SetAbort(filter_.abort_);
+    mixer->SetMediaProblems(&filter_.problems_);
     filter_.control_->AttachAudio(mixer.get());
     loop_ = std::move(loop);
     mixer_ = std::move(mixer);
@@ -324,6 +366,8 @@ CTavmSource* CTavmSource::Create()
     try {
         source->control_ = new SourceControl(*source);
         source->control_->AttachOutput(&source->encoder_);
+        source->control_->AttachProblems(&source->problems_);
+        source->problemsInterface_ = new SourceProblems(*source, source->problems_);
         source->video_ = std::make_unique<CTavmVideoPin>(*source);
         source->audio_ = std::make_unique<CTavmAudioPin>(*source);
         source->control_->AttachPins(source);
@@ -350,6 +394,7 @@ CTavmSource::~CTavmSource()
     video_.reset();
     audio_.reset();
     delete static_cast<SourceControl*>(control_);
+    delete static_cast<SourceProblems*>(problemsInterface_);
 }
 
 HRESULT CTavmSource::QueryInterface(const GUID& iid, void** object)
@@ -358,6 +403,8 @@ HRESULT CTavmSource::QueryInterface(const GUID& iid, void** object)
         return E_POINTER;
     if (SameGuid(iid, IID_ITavmControl)) {
         *object = static_cast<ITavmControl*>(control_);
+    } else if (SameGuid(iid, IID_ITavmMediaProblems)) {
+        *object = problemsInterface_;
     } else if (SameGuid(iid, IID_IUnknown)) {
         *object = static_cast<IUnknown*>(this);
     } else {

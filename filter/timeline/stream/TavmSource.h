@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "filter/encoder/TavmEncoder.h"
+#include "filter/media/MediaProblems.h"
 #include "filter/timeline/audio/TavmMixer.h"
 #include "filter/timeline/stream/EncoderLock.h"
+#include "filter/timeline/stream/ITavmMediaProblems.h"
 #include "filter/timeline/stream/StreamLoop.h"
 #include "filter/timeline/stream/TavmControl.h"
 #include "filter/timeline/video/TavmRenderer.h"
@@ -196,8 +198,8 @@ public:
     // Builds the filter with its pins, producer and mixer; nullptr when out of memory.
     static CTavmSource* Create();
 
-    // IUnknown: ITavmControl is answered by the control interface, reference-
-    // counted with the filter.
+    // IUnknown: ITavmControl and ITavmMediaProblems are answered by interfaces
+    // reference-counted with the filter.
     HRESULT QueryInterface(const GUID& iid, void** object) override;
     ULONG AddRef() override;
     ULONG Release() override;
@@ -207,6 +209,8 @@ public:
     CTavmControl& Control() { return *control_; }
     CTavmEncoder& Encoder() { return encoder_; }
     EncoderLock& Lock() { return lock_; }
+    // The files the producer and the mixer could not use (ITavmMediaProblems).
+    MediaProblemList& Problems() { return problems_; }
     void SetHost(IStreamHost* host) { host_ = host; }
 
     // Filters alive in the process.
@@ -236,6 +240,8 @@ private:
     CTavmEncoder encoder_;
     EncoderLock lock_;
     CTavmControl* control_ = nullptr;
+    MediaProblemList problems_;
+    ITavmMediaProblems* problemsInterface_ = nullptr;
     std::unique_ptr<CTavmVideoPin> video_;
     std::unique_ptr<CTavmAudioPin> audio_;
     IStreamHost* host_ = nullptr;

@@ -175,18 +175,25 @@ bool DecodeAndFit(const std::vector<unsigned char>& bytes, const std::string& fo
 }  // namespace
 
 bool LoadScenePicture(const char* path, int width, int height, int aspectNumerator, int aspectDenominator,
-                      unsigned char* frame)
+                      unsigned char* frame, std::string* why)
 {
-    if (!frame || width <= 0 || height <= 0)
+    auto fail = [why](const char* reason) {
+        if (why)
+            *why = reason;
         return false;
+    };
+    if (!frame || width <= 0 || height <= 0)
+        return fail("no frame to draw into");
     const size_t frameBytes = size_t(width) * size_t(height) * 3;
     std::memset(frame, 0, frameBytes);
-    if (!path || !*path || !EnsureReady())
-        return false;
+    if (!path || !*path)
+        return fail("no file name");
+    if (!EnsureReady())
+        return fail("the picture library could not start");
     const double a = AspectFactor(width, height, aspectNumerator, aspectDenominator);
     try {
         std::vector<unsigned char> bytes;
-        if (!ReadWholeFile(path, bytes))
+        if (!ReadWholeFile(path, bytes, why))
             return false;
 
         // Sizes are read from the headers first, so that no picture too large to
@@ -195,10 +202,12 @@ bool LoadScenePicture(const char* path, int width, int height, int aspectNumerat
         if (sniffed && IsSystemFormat(sniffed->magick) && WithinLimits(sniffed.get()) &&
             DecodeAndFit(bytes, sniffed->magick, true, a, width, height, frame))
             return true;
+        // The reason of the first try stands unless the second finds a worse one.
+        const char* reason = !sniffed ? kNotAPicture : WithinLimits(sniffed.get()) ? kDamaged : kTooLarge;
 
         std::string ext;
         if (!Extension(path, ext))
-            return false;
+            return fail(reason);
         std::string format;
         for (const ExtensionFormat& e : kExtensionFormats)
             if (ext == e.extension)
@@ -206,16 +215,20 @@ bool LoadScenePicture(const char* path, int width, int height, int aspectNumerat
         ImageList pinged;
         if (format.empty()) {
             if (!sniffed || !IsLibraryFormat(sniffed->magick))
-                return false;
+                return fail(reason);
             format = sniffed->magick;
             pinged = std::move(sniffed);
         } else {
             pinged = Ping(bytes, format, 1);
         }
-        return WithinLimits(pinged.get()) && DecodeAndFit(bytes, format, false, a, width, height, frame);
+        if (!pinged)
+            return fail(reason);
+        if (!WithinLimits(pinged.get()))
+            return fail(kTooLarge);
+        return DecodeAndFit(bytes, format, false, a, width, height, frame) || fail(kDamaged);
     } catch (const std::bad_alloc&) {
         std::memset(frame, 0, frameBytes);
-        return false;
+        return fail("not enough memory to decode it");
     }
 }
 

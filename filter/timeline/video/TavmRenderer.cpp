@@ -163,6 +163,8 @@ void CTavmRenderer::RenderFrame(int64_t position)
             inTransition_ = sceneTime_ <= transitionLength_;
             if (PathFieldNamesData(scene->szPath))
                 SceneStep(scene, span.dIn);
+            else
+                Unusable(scene, RegularFileProblem(scene->szPath));
         }
         start += length;
         return true;
@@ -201,7 +203,10 @@ void CTavmRenderer::SceneStep(SceneRecord* scene, double dIn)
     if (scene->nMediaType == MEDIA_TYPE_PICTURE) {
         if (!scene->bVideoOpen) {
             OpenScene(scene);
-            LoadScenePicture(scene->szPath, width_, height_, aspectNumerator_, aspectDenominator_, sceneFrame_.data());
+            std::string why;
+            if (!LoadScenePicture(scene->szPath, width_, height_, aspectNumerator_, aspectDenominator_,
+                                  sceneFrame_.data(), &why))
+                Unusable(scene, why);
         }
     } else if (scene->nMediaType == MEDIA_TYPE_VIDEO) {
         if (!scene->bVideoOpen) {
@@ -226,15 +231,33 @@ void CTavmRenderer::OpenVideo(SceneRecord* scene, double sourceTime)
 {
     std::fill(sceneFrame_.begin(), sceneFrame_.end(), 0);
     flip_ = 0;
+    // A file that opens but gives no picture where its scene starts is damaged
+    // (cut short, say): its scene stays black.
+    static const char kNoPicture[] = "no picture could be decoded from it";
     if (mediaReader_.Probe(scene->szPath, &flip_) && mediaReader_.Open(scene->szPath)) {
         usingDetReader_ = false;
         if (mediaReader_.ReadFrameAt(sourceTime))
             ScaleVideoFrame(mediaReader_.GetFrameData(), mediaReader_.GetWidth(), mediaReader_.GetHeight(), true);
+        else
+            Unusable(scene, kNoPicture);
         return;
     }
     usingDetReader_ = true;
-    if (detReader_.Open(scene->szPath) && detReader_.ReadFrameAt(sourceTime))
+    if (!detReader_.Open(scene->szPath))
+        Unusable(scene, detReader_.OpenError());
+    else if (detReader_.ReadFrameAt(sourceTime))
         ScaleVideoFrame(detReader_.GetFrameData(), detReader_.GetWidth(), detReader_.GetHeight(), false);
+    else
+        Unusable(scene, kNoPicture);
+}
+
+void CTavmRenderer::Unusable(const SceneRecord* scene, const std::string& why)
+{
+    if (!problems_)
+        return;
+    // An unterminated path field names no file that could be shown.
+    const char* end = static_cast<const char*>(std::memchr(scene->szPath, 0, sizeof scene->szPath));
+    problems_->Add(end ? scene->szPath : "", end ? why : "the scene's file name is damaged");
 }
 
 // Nearest neighbour to the full frame; the video's own aspect is not kept.

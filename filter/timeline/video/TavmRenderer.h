@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
+#include "filter/media/MediaProblems.h"
 #include "filter/media/TavmDetReader.h"
 #include "filter/media/TavmMediaReader.h"
 #include "filter/common/CompositionSurface.h"
@@ -39,6 +41,8 @@ public:
     void SetSideLists(const SideLists& lists) override { sides_ = lists; }
     void SetMode(int mode) override { mode_ = mode; }
     RenderGate& Gate() override { return gate_; }
+    // Where a scene file that cannot be used is named (none: only the log hears of it).
+    void SetMediaProblems(MediaProblemList* problems) { problems_ = problems; }
 
     // Produces the frame for the timeline position (100-ns units) into the output
     // buffer. Returns at once while an abort is raised.
@@ -67,6 +71,7 @@ private:
     void SceneStep(SceneRecord* scene, double dIn);
     void OpenScene(SceneRecord* scene);
     void OpenVideo(SceneRecord* scene, double sourceTime);
+    void Unusable(const SceneRecord* scene, const std::string& why);
     void ScaleVideoFrame(const unsigned char* frame, int w, int h, bool topDownRgb);
     void OverlayPass(double t);
     void ApplyEffect(tagOPR_EFFECT& op, double t);
@@ -78,6 +83,7 @@ private:
     int width_ = 0, height_ = 0;
     std::vector<unsigned char> sceneFrame_, curFrame_, prevFrame_, work_, copy_;
     unsigned char* outFrame_ = nullptr;
+    MediaProblemList* problems_ = nullptr;
     CompositionSurface surface_;
 
     CTavmMediaReader mediaReader_;
