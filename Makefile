@@ -50,6 +50,8 @@ bench: build
 	$(BUILD)/bench/bench_transitions $(BENCH_FLAGS)
 	$(BUILD)/bench/bench_compositing $(BENCH_FLAGS)
 	$(BUILD)/bench/bench_media
+	$(BUILD)/bench/bench_pictures --benchmark_filter='/1/'
+	$(BUILD)/bench/bench_pictures --benchmark_filter='/4/'
 	$(BUILD)/bench/bench_animation $(BENCH_FLAGS)
 	$(BUILD)/bench/bench_text $(BENCH_FLAGS)
 	$(BUILD)/bench/bench_mixer

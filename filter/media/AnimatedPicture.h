@@ -19,15 +19,24 @@ public:
     // large to hold.
     static AnimatedPicture* Load(const char* path, std::string* why = nullptr);
 
+    ~AnimatedPicture();
     AnimatedPicture(const AnimatedPicture&) = delete;
     AnimatedPicture& operator=(const AnimatedPicture&) = delete;
 
+    // The picture's own size, in which it is placed.
     int Width() const { return width_; }
     int Height() const { return height_; }
     int FrameCount() const { return int(delays_.size()); }
-    // Width × Height × 4 bytes, rows top to bottom, blue-green-red-alpha with straight
-    // alpha; null for an index outside 0..FrameCount() − 1.
+    // The size the frames are kept at: the picture's own, or less for a picture whose
+    // frames would pass its memory budget of 64 MB (the aspect kept).
+    int StoredWidth() const { return storedWidth_; }
+    int StoredHeight() const { return storedHeight_; }
+    // StoredWidth × StoredHeight × 4 bytes, rows top to bottom, blue-green-red-alpha
+    // with straight alpha; null for an index outside 0..FrameCount() − 1.
     const unsigned char* Frame(int index) const;
+    // Bytes of frames all the pictures alive hold (at most 512 MB: a picture that
+    // would pass that is refused).
+    static uint64_t HeldBytes();
     // One delay per frame in hundredths of a second (0 for pictures that carry none).
     int32_t* Delays() { return delays_.data(); }
 
@@ -40,6 +49,7 @@ private:
     AnimatedPicture() = default;
 
     int width_ = 0, height_ = 0;
+    int storedWidth_ = 0, storedHeight_ = 0;
     int selected_ = 0;
     std::vector<unsigned char> pixels_;  // the frames one after another
     std::vector<int32_t> delays_;

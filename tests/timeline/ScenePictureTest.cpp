@@ -238,6 +238,68 @@ TEST(AnimatedPicture, FramesComposedWithDelays)
     }
 }
 
+// Each frame's disposal shapes the next: cleared to transparent, or the picture
+// before the frame brought back.
+TEST(AnimatedPicture, DisposalOfEachFrameShapesTheNext)
+{
+    std::vector<Magick::Image> frames;
+    auto add = [&](int w, int h, int x, int y, const char* colour, int dispose) {
+        Magick::Image f(Magick::Geometry(w, h), Magick::Color(colour));
+        f.page(Magick::Geometry(8, 8, x, y));
+        f.gifDisposeMethod(dispose);
+        frames.push_back(f);
+    };
+    add(8, 8, 0, 0, "red", 1);
+    add(4, 4, 0, 0, "blue", 2);   // cleared after it is shown
+    add(2, 2, 6, 6, "lime", 3);   // the picture before it comes back
+    add(1, 1, 4, 4, "yellow", 1);
+    Magick::writeImages(frames.begin(), frames.end(), "GIF:" + PathOf("dispose.gif"));
+    std::unique_ptr<AnimatedPicture> pic(AnimatedPicture::Load(PathOf("dispose.gif").c_str()));
+    ASSERT_TRUE(pic && pic->FrameCount() == 4);
+    EXPECT_EQ(Bgra(*pic, 1, 0, 0), (std::vector<int>{255, 0, 0, 255}));
+    EXPECT_EQ(Bgra(*pic, 2, 0, 0)[3], 0) << "blue cleared";
+    EXPECT_EQ(Bgra(*pic, 2, 7, 7), (std::vector<int>{0, 255, 0, 255}));
+    EXPECT_EQ(Bgra(*pic, 3, 7, 7), (std::vector<int>{0, 0, 255, 255})) << "red again under the green";
+    EXPECT_EQ(Bgra(*pic, 3, 0, 0)[3], 0);
+    EXPECT_EQ(Bgra(*pic, 3, 4, 4), (std::vector<int>{0, 255, 255, 255}));
+}
+
+// A hundred frames of 1000 x 1000 would hold 400 MB: they are kept smaller, within
+// the picture's budget, and a project cannot open more of them than all pictures'
+// budget holds.
+TEST(AnimatedPicture, LargeAnimationsAreKeptWithinTheMemoryBudget)
+{
+    std::vector<Magick::Image> frames{Magick::Image(Magick::Geometry(1000, 1000), Magick::Color("white"))};
+    for (int k = 1; k < 100; ++k) {
+        frames.emplace_back(Magick::Geometry(50, 50), Magick::Color(k == 60 ? "blue" : "red"));
+        frames.back().page(Magick::Geometry(1000, 1000, 9 * k, 500));
+    }
+    Magick::writeImages(frames.begin(), frames.end(), "GIF:" + PathOf("large.gif"));
+    const uint64_t before = AnimatedPicture::HeldBytes();
+    std::vector<std::unique_ptr<AnimatedPicture>> open;
+    std::string why;
+    for (;;) {
+        open.emplace_back(AnimatedPicture::Load(PathOf("large.gif").c_str(), &why));
+        if (!open.back())
+            break;
+        ASSERT_LT(open.size(), 10u) << "the budget of all pictures holds";
+    }
+    open.pop_back();
+    EXPECT_EQ(open.size(), 8u);
+    EXPECT_NE(why.find("memory budget of 512 MB"), std::string::npos) << why;
+    const AnimatedPicture& pic = *open[0];
+    EXPECT_TRUE(pic.Width() == 1000 && pic.Height() == 1000 && pic.FrameCount() == 100);
+    EXPECT_EQ(pic.StoredWidth(), pic.StoredHeight());
+    EXPECT_LE(uint64_t(pic.StoredWidth()) * pic.StoredHeight() * 4 * 100, uint64_t(64) << 20);
+    EXPECT_GT(pic.StoredWidth(), 400);
+    // Frame 60's blue patch at (540, 500) − (590, 550), in stored pixels.
+    const double f = pic.StoredWidth() / 1000.0;
+    const unsigned char* p = pic.Frame(60) + (size_t(525 * f) * size_t(pic.StoredWidth()) + size_t(565 * f)) * 4;
+    EXPECT_TRUE(p[0] == 255 && p[1] == 0 && p[2] == 0 && p[3] == 255);
+    open.clear();
+    EXPECT_EQ(AnimatedPicture::HeldBytes(), before) << "given back with the pictures";
+}
+
 // The animated GIF on a grey 64 × 48 surface at (16, 8), three times its size: picture
 // pixel (k, j) has its centre on surface pixel (17 + 3k, 9 + 3j).
 struct StickerScene {

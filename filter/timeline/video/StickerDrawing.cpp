@@ -27,16 +27,20 @@ int32_t ElapsedStep(double dt, int mode)
     return Saturate(std::trunc(mode == 1 ? 1000.0 * dt : 25000.0 * dt * dt));
 }
 
-// The selected frame as premultiplied ARGB: alpha 0 stays, any other alpha becomes
-// nAlpha. Only the part inside both the record's size and the picture is made; the
-// rest of the record's bitmap would be transparent.
+// The part of the selected frame inside both the record's size and the picture, as
+// premultiplied ARGB at the size the frames are kept at: alpha 0 stays, any other
+// alpha becomes nAlpha. The rest of the record's bitmap would be transparent.
 cairo_surface_t* MakeBitmap(const AnimatedPicture& picture, const StickerOp& op)
 {
     const unsigned char* frame = picture.Frame(picture.SelectedFrame());
-    const int w = std::min(op.nWidth, picture.Width()), h = std::min(op.nHeight, picture.Height());
+    const int sw = picture.StoredWidth(), sh = picture.StoredHeight();
+    const int64_t w = std::min<int64_t>(sw, (int64_t(std::min(op.nWidth, picture.Width())) * sw + picture.Width() - 1) /
+                                                std::max(picture.Width(), 1));
+    const int64_t h = std::min<int64_t>(sh, (int64_t(std::min(op.nHeight, picture.Height())) * sh +
+                                             picture.Height() - 1) / std::max(picture.Height(), 1));
     if (!frame || w <= 0 || h <= 0)
         return nullptr;
-    cairo_surface_t* bitmap = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_surface_t* bitmap = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(w), int(h));
     if (cairo_surface_status(bitmap) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(bitmap);
         return nullptr;
@@ -44,10 +48,10 @@ cairo_surface_t* MakeBitmap(const AnimatedPicture& picture, const StickerOp& op)
     const uint32_t alpha = uint32_t(std::min(std::max(op.nAlpha, 0), 255));
     unsigned char* pixels = cairo_image_surface_get_data(bitmap);
     const int stride = cairo_image_surface_get_stride(bitmap);
-    for (int y = 0; y < h; ++y) {
-        const unsigned char* s = frame + size_t(y) * size_t(picture.Width()) * 4;
+    for (int64_t y = 0; y < h; ++y) {
+        const unsigned char* s = frame + size_t(y) * size_t(sw) * 4;
         uint32_t* d = reinterpret_cast<uint32_t*>(pixels + size_t(y) * size_t(stride));
-        for (int x = 0; x < w; ++x, s += 4) {
+        for (int64_t x = 0; x < w; ++x, s += 4) {
             const uint32_t a = s[3] == 0 ? 0 : alpha;
             d[x] = a << 24 | (s[2] * a + 127) / 255 << 16 | (s[1] * a + 127) / 255 << 8 | (s[0] * a + 127) / 255;
         }
@@ -87,7 +91,11 @@ void DrawSticker(CompositionSurface& surface, StickerOp& op, double t, double& l
     cairo_t* cr = surface.Context();
     cairo_save(cr);
     cairo_translate(cr, rc[0], rc[1]);
-    cairo_scale(cr, double(rc[2]) / op.nWidth, double(rc[3]) / op.nHeight);
+    // The record's size is in the picture's own pixels; frames kept smaller are
+    // stretched by as much more.
+    const double kept = double(picture->StoredWidth()) / picture->Width();
+    const double keptY = double(picture->StoredHeight()) / picture->Height();
+    cairo_scale(cr, double(rc[2]) / (op.nWidth * kept), double(rc[3]) / (op.nHeight * keptY));
     cairo_set_source_surface(cr, bitmap, 0, 0);
     // Padding keeps the picture's edges sharp where the bitmap is stretched.
     cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
