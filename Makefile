@@ -5,7 +5,7 @@
 #   make bench-render  render the demo beside two ffmpeg anchors and report frames per second
 #   make gallery       write PNG contact sheets of effects and transitions to out/gallery
 #   make regen-golden  rewrite the golden checksums under tests/ref on purpose
-#   make fuzz          build the ".arf" and project reader fuzzers with clang and run each for a minute
+#   make fuzz          build the ".arf" and project reader fuzzers with clang and run each a million times
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD := build
@@ -84,9 +84,14 @@ regen-golden: build
 	ZOLVEX_UPDATE_REFS=1 GTEST_FILTER='*Golden.*' ctest --test-dir $(BUILD) --output-on-failure -L golden
 
 # libFuzzer needs clang; the fuzzer gets its own build folder and corpus, and fails
-# the target when it finds a crash, a leak or a disagreement (inputs under crashes/).
+# the target when it finds a crash, a leak or a disagreement (inputs under crashes/),
+# or when a target's coverage stays below its floor (scripts/fuzz-run): a reader
+# built without the fuzzer's instrumentation would otherwise run blind and pass.
 FUZZ_BUILD := build-fuzz
-FUZZ_SECONDS ?= 60
+FUZZ_RUNS ?= 1000000
+FUZZ_SECONDS ?= 0
+FUZZ_FLAGS = -runs=$(FUZZ_RUNS) -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+  -artifact_prefix=$(FUZZ_BUILD)/crashes/
 
 .PHONY: fuzz
 fuzz:
@@ -96,13 +101,13 @@ fuzz:
 	rm -rf $(FUZZ_BUILD)/seeds
 	mkdir -p $(FUZZ_BUILD)/seeds $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/crashes
 	$(FUZZ_BUILD)/arf_seeds $(FUZZ_BUILD)/seeds
-	$(FUZZ_BUILD)/arf_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=8192 -print_final_stats=1 \
-	  -artifact_prefix=$(FUZZ_BUILD)/crashes/ $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
+	scripts/fuzz-run arf_reader 300 $(FUZZ_BUILD)/arf_reader_fuzz $(FUZZ_FLAGS) -max_len=8192 \
+	  $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
 	rm -rf $(FUZZ_BUILD)/project-seeds
 	mkdir -p $(FUZZ_BUILD)/project-seeds $(FUZZ_BUILD)/project-corpus
 	$(FUZZ_BUILD)/project_seeds $(FUZZ_BUILD)/project-seeds
-	$(FUZZ_BUILD)/project_reader_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=16384 -print_final_stats=1 \
-	  -artifact_prefix=$(FUZZ_BUILD)/crashes/ $(FUZZ_BUILD)/project-corpus $(FUZZ_BUILD)/project-seeds
+	scripts/fuzz-run project_reader 400 $(FUZZ_BUILD)/project_reader_fuzz $(FUZZ_FLAGS) -max_len=16384 \
+	  $(FUZZ_BUILD)/project-corpus $(FUZZ_BUILD)/project-seeds
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -145,7 +145,9 @@ bool VideoDecoder::OpenDecoder()
     const AVCodecID id = stream_->codecpar->codec_id;
     const AVCodec* decoder = avcodec_find_decoder(id);
     if (!decoder) {
-        SetOpenError(std::string("the codec ") + avcodec_get_name(id) + " cannot be decoded");
+        // A stream whose codec is not even known is what a cut or damaged file leaves.
+        SetOpenError(id == AV_CODEC_ID_NONE ? std::string("no video stream that can be decoded (damaged or cut short?)")
+                                            : std::string("the codec ") + avcodec_get_name(id) + " cannot be decoded");
         return false;
     }
     codec_.reset(avcodec_alloc_context3(decoder));
