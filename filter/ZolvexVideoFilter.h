@@ -15,6 +15,7 @@
 #include "platform/ReplacingFile.h"
 #include "platform/RegularFile.h"
 #include "platform/ReadFile.h"
+#include "platform/SettingsStore.h"
 // common: frames, lists, threads, drawing surfaces and the log.
 #include "filter/common/TavmArray.h"
 #include "filter/common/ByteLayout.h"
