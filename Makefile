@@ -1,7 +1,10 @@
 # Zolvex Video Studio — top-level commands.
 #   make test          install what is missing, build, run every test (plain and sanitized)
 #   make bench         build and run the benchmarks
-#   make run           make the demo project and render it into a DVD movie (out/Demo.mpg)
+#   make run           make the demo project and render it into a DVD movie (out/Demo.mpg);
+#                      with a display, then open the studio on it
+#   make studio        build and start the studio
+#   make install       install under PREFIX (default /usr/local); make package: a .deb
 #   make bench-render  render the demo beside two ffmpeg anchors and report frames per second
 #   make gallery       write PNG contact sheets of effects and transitions to out/gallery
 #   make regen-golden  rewrite the golden checksums under tests/ref on purpose
@@ -12,7 +15,8 @@ BUILD := build
 ASAN_BUILD := build-asan
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan test test-plain test-asan bench bench-render run gallery regen-golden clean
+.PHONY: all deps build build-asan test test-plain test-asan bench bench-render run gallery regen-golden clean \
+  studio install package
 
 all: build
 
@@ -57,6 +61,7 @@ bench: build
 	$(BUILD)/bench/bench_mixer
 	$(BUILD)/bench/bench_renderer
 	$(BUILD)/bench/bench_encoder
+	scripts/bench-studio $(BUILD)
 
 gallery: build
 	$(BUILD)/tools/zolvex-gallery out/gallery
@@ -71,6 +76,27 @@ run: build
 	$(BUILD)/tools/zolvex-render/zolvex-render $(DEMO)/Data/Demo/Demo.mpf -o $(MOVIE) --format DVD_PAL --overwrite
 	@echo "Movie: $(abspath $(MOVIE)), $$(stat -c %s $(MOVIE)) bytes, \
 	$$(ffprobe -v error -show_entries format=duration -of default=nw=1:nk=1 $(MOVIE)) s"
+	@if [ -n "$${DISPLAY:-}$${WAYLAND_DISPLAY:-}" ]; then \
+	  echo "Opening the studio on the demo project"; \
+	  ZOLVEX_DATA_DIR=$(abspath $(DEMO))/Data $(STUDIO) Demo; \
+	else \
+	  echo "No display here. To see the demo in the studio, on a desktop run:"; \
+	  echo "  ZOLVEX_DATA_DIR=$(abspath $(DEMO))/Data $(abspath $(STUDIO)) Demo"; \
+	fi
+
+# The studio, on its own data folder (beside the program in the build).
+STUDIO := $(BUILD)/studio/zolvex-studio
+studio: build
+	$(STUDIO)
+
+# Installs the programs, the library, the help and the desktop files under PREFIX.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package of the same, in $(BUILD).
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # The demo rendered to DVD beside two anchors measured in the same run: the ffmpeg
 # command re-encoding the demo's clips with a crossfade and a title (a peer doing

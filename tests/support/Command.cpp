@@ -1,7 +1,14 @@
 #include "tests/support/Command.h"
 
-#include <cstdio>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+extern char** environ;
 
 namespace zolvex {
 namespace testsupport {
@@ -44,6 +51,29 @@ bool HaveTool(const std::string& tool)
     int status = 0;
     Capture("command -v " + Quote(tool) + " >/dev/null 2>&1", &status);
     return status == 0;
+}
+
+pid_t Spawn(const std::string& command)
+{
+    const std::string line = "exec " + command;
+    const char* argv[] = {"sh", "-c", line.c_str(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
+        return -1;
+    return pid;
+}
+
+bool WaitFor(pid_t pid, double seconds, int* status)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+        if (waitpid(pid, status, WNOHANG) == pid)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, status, 0);
+    return false;
 }
 
 }  // namespace testsupport

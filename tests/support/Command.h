@@ -2,6 +2,8 @@
 // dvdauthor, vcdimager).
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -20,6 +22,14 @@ std::vector<unsigned char> CaptureBytes(const std::string& command, int* status 
 
 // True when `tool` can be found on the PATH.
 bool HaveTool(const std::string& tool);
+
+// Starts `command` with sh (which then becomes the command) without waiting; -1
+// when it could not start.
+pid_t Spawn(const std::string& command);
+
+// Waits up to `seconds` for the process; false (and the process killed) when it is
+// still running then.
+bool WaitFor(pid_t pid, double seconds, int* status);
 
 }  // namespace testsupport
 }  // namespace zolvex

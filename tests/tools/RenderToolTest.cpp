@@ -35,6 +35,8 @@ using namespace zolvex::encoder;
 using testsupport::Capture;
 using testsupport::CaptureBytes;
 using testsupport::Quote;
+using testsupport::Spawn;
+using testsupport::WaitFor;
 
 namespace {
 
@@ -172,31 +174,6 @@ std::string SaveProject(ProjectModel& model, const std::string& name)
     ProjectStore store(model);
     EXPECT_EQ(store.SaveProject(1.0f, 1.0f), 1);
     return g_dir + "/Data/" + name + "/" + name + ".mpf";
-}
-
-pid_t Spawn(const std::string& command)
-{
-    const std::string line = "exec " + command;
-    const char* argv[] = {"sh", "-c", line.c_str(), nullptr};
-    pid_t pid = -1;
-    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
-        return -1;
-    return pid;
-}
-
-// Waits up to `seconds` for the process; false (and the process killed) when it is
-// still running then.
-bool WaitFor(pid_t pid, double seconds, int* status)
-{
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < until) {
-        if (waitpid(pid, status, WNOHANG) == pid)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, status, 0);
-    return false;
 }
 
 // Waits until zolvex-render (not the shell before its exec) catches `signal`,

@@ -30,6 +30,7 @@
 #include "studio/maker/AnimationLibrary.h"
 #include "studio/project/DataFolder.h"
 #include "studio/project/MediaItems.h"
+#include "studio/project/ProjectDatabase.h"
 #include "studio/project/ProjectFile.h"
 #include "studio/project/ProjectModel.h"
 #include "studio/project/ProjectRecords.h"
@@ -317,7 +318,11 @@ void BuildProject(const Paths& p, ProjectModel& model, int* gifFrames)
 
     ErrorPrompt prompt;
     ProjectStore store(model);
+    // Registered in the data folder's project database, so that the studio's Open
+    // Project lists the demo.
+    ProjectDatabase database(p.data);
     store.SetPrompt(&prompt);
+    store.SetDatabase(&database);
     if (store.SaveProject(1.0f, 1.0f) != 1)
         throw Failure("cannot save the project " + p.project);
 }

@@ -1,0 +1,92 @@
+// The studio's main window: the four menu buttons, the seven pages, the player panel
+// beside them and the timeline along the bottom. The pages, the player and the
+// timeline are filled by their own classes; this window holds the project and runs
+// the project commands.
+#pragma once
+
+#include <QMainWindow>
+
+#include <memory>
+#include <vector>
+
+#include "studio/project/ProjectDatabase.h"
+#include "studio/project/ProjectFile.h"
+#include "studio/project/ProjectModel.h"
+#include "studio/shell/ProjectCommands.h"
+#include "studio/shell/ui/QtPrompt.h"
+
+class QLabel;
+class QMenu;
+class QTabWidget;
+class QToolButton;
+class QAction;
+class QSplitter;
+
+namespace zolvex {
+namespace studio {
+
+class MainWindow : public QMainWindow, private IProjectDialogs, private IProjectView {
+    Q_OBJECT
+public:
+    // `prompt` answers every message box (the window's own when null).
+    explicit MainWindow(IPrompt* prompt = nullptr, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    ProjectModel& Model() { return model_; }
+    ProjectCommands& Commands() { return *commands_; }
+    QTabWidget* Pages() const { return pages_; }
+    // The menu buttons: File, animation effects, Navigation, Help.
+    QToolButton* MenuButton(int k) const { return menuButtons_[size_t(k)]; }
+    // Opens the project named in the data folder (the command line's project).
+    bool OpenProjectNamed(const std::string& name);
+    // Brings the window to the front for a later start of the studio.
+    void ShowForAnotherStart(const QString& token);
+
+signals:
+    // The first paint of the window (the start-up measurement waits for it).
+    void firstPainted();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    // IProjectDialogs
+    bool AskProject(const std::string& title, NewProjectChoice* choice) override;
+    bool AskProjectToOpen(std::string* name) override;
+    // IProjectView
+    bool TimelineBusy() override { return model_.bBusy; }
+    void HoldPreview() override {}
+    void ProjectReplaced() override;
+
+    void BuildMenus(QWidget* bar);
+    QWidget* BuildPlayer();
+    QWidget* BuildTimeline();
+    void Retranslate();
+    void UpdateTitle();
+    void SetLanguage(int language);
+    void OpenHelp();
+    void ShowAbout();
+
+    QtPrompt ownPrompt_;
+    IPrompt& prompt_;
+    ProjectModel model_;
+    ProjectDatabase database_;
+    ProjectStore store_;
+    std::unique_ptr<ProjectCommands> commands_;
+
+    std::vector<QToolButton*> menuButtons_;
+    std::vector<QMenu*> menus_;
+    std::vector<std::pair<QAction*, int>> actions_;  // an action and its text's number
+    std::vector<std::pair<QWidget*, int>> labelled_;
+    QAction* importAction_ = nullptr;
+    QAction* makeAction_ = nullptr;
+    QTabWidget* pages_ = nullptr;
+    QSplitter* upper_ = nullptr;
+    QSplitter* whole_ = nullptr;
+    QWidget* playerScreen_ = nullptr;
+    bool painted_ = false;
+};
+
+}  // namespace studio
+}  // namespace zolvex
