@@ -54,6 +54,12 @@ bool MakeFolders(const std::string& path)
     return IsFolder(path);
 }
 
+std::string DefaultMovieFolder(const std::string& documents)
+{
+    // The folder keeps the name the studio has always given it, spelling and all.
+    return documents.empty() ? std::string() : Ready(WithSlash(documents) + "Zolvex Video Studio/Moive Output");
+}
+
 std::string DataFolder()
 {
     if (const char* dir = std::getenv("ZOLVEX_DATA_DIR"); dir && *dir)

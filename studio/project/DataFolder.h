@@ -15,5 +15,10 @@ std::string DataFolder();
 // Makes the folder and any missing parents; true when it exists afterwards.
 bool MakeFolders(const std::string& path);
 
+// Where movies are saved unless the user picks another folder: `documents` (the
+// user's documents folder) + "/Zolvex Video Studio/Moive Output/", each level made
+// when missing. Empty when it cannot be made.
+std::string DefaultMovieFolder(const std::string& documents);
+
 }  // namespace studio
 }  // namespace zolvex

@@ -179,3 +179,14 @@ TEST_F(ProjectDatabaseTest, DamageAndFailedWritesLoseNothing)
     EXPECT_FALSE(db.Read(&names));
     EXPECT_TRUE(names.empty());
 }
+
+TEST_F(ProjectDatabaseTest, TheDefaultMovieFolderIsMadeLevelByLevel)
+{
+    const std::string documents = data + "Documents";
+    EXPECT_EQ(DefaultMovieFolder(documents), documents + "/Zolvex Video Studio/Moive Output/");
+    EXPECT_TRUE(IsFolder(documents + "/Zolvex Video Studio/Moive Output"));
+    EXPECT_EQ(DefaultMovieFolder(documents + "/"), documents + "/Zolvex Video Studio/Moive Output/") << "again";
+    WriteBytes(data + "file", Bytes{1});
+    EXPECT_EQ(DefaultMovieFolder(data + "file"), "") << "a file where a folder must go";
+    EXPECT_EQ(DefaultMovieFolder(""), "");
+}
