@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
+#include "filter/timeline/model/EffectOperation.h"
+#include "filter/timeline/model/TimelineRecords.h"
 #include "studio/shell/StringTable.h"
 
 namespace zolvex {
@@ -15,6 +18,47 @@ namespace {
 constexpr int kHeaderWidth = 110;
 constexpr int kRulerHeight = 24;
 constexpr double kPixelsPerSecond = 40.0;
+
+// Where an object lies on the timeline, and what it is called there; false for a kind
+// without times.
+bool ObjectSpan(int kind, void* record, double* start, double* end, QString* label)
+{
+    switch (kind) {
+    case OBJ_TEXT: {
+        const TextOp* op = static_cast<TextOp*>(record);
+        *start = op->dStartTime, *end = op->dEndTime;
+        *label = QString::fromUtf8(op->szText, int(strnlen(op->szText, sizeof op->szText))).simplified();
+        return true;
+    }
+    case OBJ_PICTURE: {
+        const StickerOp* op = static_cast<StickerOp*>(record);
+        *start = op->dStartTime, *end = op->dEndTime;
+        const QString path = QString::fromUtf8(op->szPath, int(strnlen(op->szPath, sizeof op->szPath)));
+        *label = path.mid(path.lastIndexOf('/') + 1);
+        return true;
+    }
+    case OBJ_SCREEN3D: {
+        const ScreenOp* op = static_cast<ScreenOp*>(record);
+        *start = op->dStartTime, *end = op->dEndTime;
+        *label = QString::fromStdString(Str(3));
+        return true;
+    }
+    case OBJ_EFFECT: {
+        const tagOPR_EFFECT* op = static_cast<tagOPR_EFFECT*>(record);
+        *start = op->dStartTime, *end = op->dEndTime;
+        *label = QString::fromStdString(Str(27));
+        return true;
+    }
+    case OBJ_MUSIC: {
+        const AudioOp* op = static_cast<AudioOp*>(record);
+        *start = op->dStartTime, *end = op->dEndTime;
+        *label = QString::fromUtf8(op->szName, int(strnlen(op->szName, sizeof op->szName)));
+        return true;
+    }
+    default:
+        return false;
+    }
+}
 
 }  // namespace
 
@@ -68,6 +112,22 @@ void TimelineArea::paintEvent(QPaintEvent*)
         p.drawText(block.adjusted(4, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
                    QString::fromUtf8(model_.Item(i).szName));
         start += length;
+    }
+
+    // Titles, pictures, 3D items and effects on the middle track, sound on the last;
+    // objects that overlap share their track's height.
+    for (int i = 0; i < model_.ObjectCount(); ++i) {
+        double from = 0, to = 0;
+        QString label;
+        const int kind = model_.Kind(i);
+        if (!ObjectSpan(kind, model_.Object(i), &from, &to, &label) || !(to > from))
+            continue;
+        const int track = kind == OBJ_MUSIC ? 2 : 1;
+        const QRectF lane(kHeaderWidth + from * kPixelsPerSecond, kRulerHeight + 4 + track * trackHeight + 2,
+                          std::max(2.0, (to - from) * kPixelsPerSecond - 2), trackHeight - 8);
+        p.fillRect(lane, kind == OBJ_MUSIC ? QColor(70, 150, 90) : QColor(200, 130, 50));
+        p.setPen(Qt::white);
+        p.drawText(lane.adjusted(4, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft, label);
     }
 }
 
