@@ -14,6 +14,7 @@
 #include <iterator>
 
 #include "filter/media/MagickReady.h"
+#include "studio/project/MediaFilters.h"
 #include "studio/project/MediaImport.h"
 #include "studio/project/MediaLibrary.h"
 #include "studio/project/ProjectLayouts.h"
@@ -220,4 +221,22 @@ TEST_F(MediaLibraryTest, ImportKeepsTheGoodFilesInOrderAndSkipsTheRest)
     EXPECT_TRUE(stop.cancelled);
     EXPECT_EQ(stop.seen.size(), 3u);
     EXPECT_EQ(import.Take().size(), 1u);
+}
+
+TEST(MediaFileChoices, EachDescriptionGetsItsOwnPatterns)
+{
+    const std::vector<FileChoice> media = ReadFileChoices(kMediaFileChoices);
+    ASSERT_EQ(media.size(), 21u);
+    EXPECT_EQ(media[0].description, "(all media files)");
+    EXPECT_EQ(media[0].patterns.size(), 20u);
+    EXPECT_EQ(media[20].description, "(*.pcx)");
+    EXPECT_EQ(media[20].patterns, (std::vector<std::string>{"*.pcx"}));
+    // The picture choices run "(*.jpg)" into the list of all pictures.
+    const std::vector<FileChoice> pictures = ReadFileChoices(kPictureFileChoices);
+    ASSERT_EQ(pictures.size(), 10u);
+    EXPECT_EQ(pictures[0].patterns.size(), 9u);
+    EXPECT_EQ(pictures[1].description, "(*.jpg)");
+    EXPECT_EQ(pictures[1].patterns, (std::vector<std::string>{"*.jpg"}));
+    EXPECT_NE(std::string(kPictureFileChoices).find("*.pcx;\t\t(*.jpg)|*.jpg|"), std::string::npos)
+        << "the text stays as it was";
 }

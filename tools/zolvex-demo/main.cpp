@@ -29,6 +29,7 @@
 #include "filter/timeline/model/TimelineRecords.h"
 #include "studio/maker/AnimationLibrary.h"
 #include "studio/project/DataFolder.h"
+#include "studio/project/MediaImport.h"
 #include "studio/project/MediaItems.h"
 #include "studio/project/ProjectDatabase.h"
 #include "studio/project/ProjectFile.h"
@@ -399,6 +400,24 @@ void Report(const Paths& p, ProjectModel& model, int gifFrames)
     }
 }
 
+// The demo's media on the studio's shelf too, so that the Create Video page shows
+// them; a library that already holds entries (an earlier run) is left as it is.
+void StockLibrary(const Paths& p)
+{
+    MediaLibrary library(p.data);
+    library.Load();
+    if (library.Count() > 0)
+        return;
+    std::vector<ImportedFile> files;
+    for (const std::string* path : {&p.bay, &p.bubbles, &p.landscape, &p.flower, &p.butterfly, &p.music}) {
+        ImportedFile f;
+        if (MediaImport::ImportOne(*path, &f))
+            files.push_back(std::move(f));
+    }
+    if (!AddImported(library, std::move(files)))
+        throw Failure("cannot store the media library in " + p.data);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -419,6 +438,7 @@ int main(int argc, char** argv)
         InstallEffect(p);
         ProjectModel model;
         BuildProject(p, model, &gifFrames);
+        StockLibrary(p);
         Report(p, model, gifFrames);
         return 0;
     } catch (const std::exception& e) {

@@ -24,6 +24,7 @@
 
 #include <cstdio>
 
+#include "studio/project/ui/MediaLibraryPanel.h"
 #include "studio/project/ui/ProjectDialog.h"
 #include "studio/project/ui/ProjectListDialog.h"
 #include "studio/shell/StringTable.h"
@@ -52,6 +53,7 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
       ownPrompt_(this),
       prompt_(prompt ? *prompt : ownPrompt_),
       database_(DataFolder()),
+      library_(DataFolder()),
       store_(model_)
 {
     setObjectName("MainWindow");
@@ -77,7 +79,10 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
     pages_ = new QTabWidget;
     pages_->setObjectName("Pages");
     pages_->setDocumentMode(true);
-    for (int n = 1; n <= 7; ++n) {
+    library_.Load();
+    libraryPanel_ = new MediaLibraryPanel(library_);
+    pages_->addTab(libraryPanel_, S(1));
+    for (int n = 2; n <= 7; ++n) {
         auto* page = new QFrame;
         page->setObjectName(QString("Page%1").arg(n));
         page->setFrameShape(QFrame::StyledPanel);
@@ -211,6 +216,7 @@ void MainWindow::Retranslate()
     makeAction_->setText(Text("Make Animation Effects", "制作动画效果"));
     for (int n = 1; n <= 7; ++n)
         pages_->setTabText(n - 1, S(n));
+    libraryPanel_->Retranslate();
     for (auto& [widget, n] : labelled_) {
         if (auto* b = qobject_cast<QAbstractButton*>(widget))
             b->setText(S(n));

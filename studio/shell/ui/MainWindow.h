@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "studio/project/MediaLibrary.h"
 #include "studio/project/ProjectDatabase.h"
 #include "studio/project/ProjectFile.h"
 #include "studio/project/ProjectModel.h"
@@ -25,6 +26,8 @@ class QSplitter;
 namespace zolvex {
 namespace studio {
 
+class MediaLibraryPanel;
+
 class MainWindow : public QMainWindow, private IProjectDialogs, private IProjectView {
     Q_OBJECT
 public:
@@ -35,6 +38,7 @@ public:
     ProjectModel& Model() { return model_; }
     ProjectCommands& Commands() { return *commands_; }
     QTabWidget* Pages() const { return pages_; }
+    MediaLibrary& Library() { return library_; }
     // The menu buttons: File, animation effects, Navigation, Help.
     QToolButton* MenuButton(int k) const { return menuButtons_[size_t(k)]; }
     // Opens the project named in the data folder (the command line's project).
@@ -72,6 +76,7 @@ private:
     IPrompt& prompt_;
     ProjectModel model_;
     ProjectDatabase database_;
+    MediaLibrary library_;
     ProjectStore store_;
     std::unique_ptr<ProjectCommands> commands_;
 
@@ -82,6 +87,7 @@ private:
     QAction* importAction_ = nullptr;
     QAction* makeAction_ = nullptr;
     QTabWidget* pages_ = nullptr;
+    MediaLibraryPanel* libraryPanel_ = nullptr;
     QSplitter* upper_ = nullptr;
     QSplitter* whole_ = nullptr;
     QWidget* playerScreen_ = nullptr;
