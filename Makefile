@@ -61,6 +61,7 @@ bench: build
 	$(BUILD)/bench/bench_mixer
 	$(BUILD)/bench/bench_renderer
 	$(BUILD)/bench/bench_encoder
+	$(BUILD)/bench/bench_library
 	scripts/bench-studio $(BUILD)
 
 gallery: build
