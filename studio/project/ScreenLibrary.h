@@ -29,6 +29,8 @@ public:
 
     int Count() const { return int(pictures_.size()); }
     const ScreenOp& Template(int i) const { return templates_[size_t(i)]; }
+    // The item's picture file, as it was imported.
+    const std::vector<unsigned char>& Picture(int i) const { return pictures_[size_t(i)]; }
     // The in-memory picture list (SetPictureList), one block per item.
     PictureList* Pictures() { return &list_; }
 

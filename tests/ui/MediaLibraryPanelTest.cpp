@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QImage>
+#include <QListWidget>
+#include <QPushButton>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -14,9 +16,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "studio/project/MediaItems.h"
 #include "studio/project/ui/MediaLibraryPanel.h"
+#include "studio/project/ui/ScreenPage.h"
 #include "studio/shell/StringTable.h"
 
 using namespace zolvex;
@@ -142,4 +146,30 @@ TEST_F(MediaLibraryPanelTest, DroppedFilesAreImported)
     EXPECT_STREQ(library->Entry(4).item.szName, "dropped");
     panel.PageBar()->setCurrentIndex(0);
     EXPECT_EQ(Shown(panel), (std::vector<std::string>{"beach.jpg", "dropped.png"}));
+}
+
+TEST_F(MediaLibraryPanelTest, TheScreenPageAddsBackgroundsAndHandsOutTemplates)
+{
+    ScreenLibrary screens;
+    screens.Load(folder);
+    ScreenPage page(screens, folder);
+    EXPECT_EQ(page.Items()->count(), 0);
+    QImage picture(160, 120, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(QString::fromStdString(folder + "sky.png")));
+    std::ofstream(folder + "fake.png") << "no picture";
+    EXPECT_FALSE(page.AddBackground(QString::fromStdString(folder + "fake.png")));
+    ASSERT_TRUE(page.AddBackground(QString::fromStdString(folder + "sky.png")));
+    EXPECT_EQ(page.Items()->count(), 1);
+    ScreenLibrary reread;
+    ASSERT_TRUE(reread.Load(folder)) << "saved as 3D_Bg";
+    EXPECT_EQ(reread.Count(), 1);
+
+    QSignalSpy added(&page, &ScreenPage::addScreenItem);
+    page.Items()->setCurrentRow(0);
+    QTest::mouseClick(page.findChildren<QPushButton*>().front(), Qt::LeftButton);
+    ASSERT_EQ(added.count(), 1);
+    const ScreenOp item = added.front().front().value<ScreenOp>();
+    EXPECT_EQ(item.dEndTime, 5.0);
+    EXPECT_EQ(item.pBackground, nullptr);
 }

@@ -1,6 +1,10 @@
 #include "studio/project/ui/MediaLibraryModel.h"
 
+#include <QStringList>
+
 #include <cmath>
+
+#include "studio/project/MediaFilters.h"
 
 namespace zolvex {
 namespace studio {
@@ -38,6 +42,18 @@ QString EntryToolTip(const MediaItem& item)
     tip += KnownSize(item) ? QString::asprintf("size: %d * %d \n", item.nWidth, item.nHeight) : QString("size:\n");
     tip += KnownDuration(item) ? "duration: " + HoursMinutesSeconds(item.dDuration) : QString("duration:\n");
     return tip;
+}
+
+QString QtFileFilters(const char* choices)
+{
+    QStringList filters;
+    for (const FileChoice& c : ReadFileChoices(choices)) {
+        QStringList patterns;
+        for (const std::string& p : c.patterns)
+            patterns << QString::fromStdString(p);
+        filters << QString::fromStdString(c.description) + " (" + patterns.join(' ') + ")";
+    }
+    return filters.join(";;");
 }
 
 MediaLibraryModel::MediaLibraryModel(MediaLibrary& library, QObject* parent)

@@ -20,6 +20,9 @@ enum class LibraryFilter { kAll = 0, kVideo, kAudio, kPicture, kFavourite };
 QString EntryDate(const MediaItem& item);
 QString EntryDuration(const MediaItem& item);
 QString EntryToolTip(const MediaItem& item);
+// The studio's file choices (kMediaFileChoices, kPictureFileChoices) in a Qt file
+// dialog's words.
+QString QtFileFilters(const char* choices);
 
 class MediaLibraryModel : public QAbstractTableModel {
     Q_OBJECT

@@ -31,19 +31,6 @@ namespace {
 
 QString S(int n) { return QString::fromStdString(Str(n)); }
 
-// The studio's file choices in a Qt file dialog's words.
-QString QtFilters(const char* choices)
-{
-    QStringList filters;
-    for (const FileChoice& c : ReadFileChoices(choices)) {
-        QStringList patterns;
-        for (const std::string& p : c.patterns)
-            patterns << QString::fromStdString(p);
-        filters << QString::fromStdString(c.description) + " (" + patterns.join(' ') + ")";
-    }
-    return filters.join(";;");
-}
-
 QPushButton* Button(QWidget* parent)
 {
     auto* b = new QPushButton(parent);
@@ -181,7 +168,7 @@ std::vector<size_t> MediaLibraryPanel::Selection() const
 
 void MediaLibraryPanel::ChooseFiles()
 {
-    const QStringList files = QFileDialog::getOpenFileNames(this, S(21), QString(), QtFilters(kMediaFileChoices));
+    const QStringList files = QFileDialog::getOpenFileNames(this, S(21), QString(), QtFileFilters(kMediaFileChoices));
     if (!files.isEmpty())
         ImportFiles(files);
 }

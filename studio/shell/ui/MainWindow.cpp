@@ -26,6 +26,7 @@
 
 #include "studio/project/ui/MediaLibraryPanel.h"
 #include "studio/project/ui/ProjectDialog.h"
+#include "studio/project/ui/ScreenPage.h"
 #include "studio/project/ui/ProjectListDialog.h"
 #include "studio/shell/StringTable.h"
 #include "studio/shell/StudioSettings.h"
@@ -82,7 +83,13 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
     library_.Load();
     libraryPanel_ = new MediaLibraryPanel(library_);
     pages_->addTab(libraryPanel_, S(1));
+    screens_.Load(DataFolder());
+    screenPage_ = new ScreenPage(screens_, DataFolder());
     for (int n = 2; n <= 7; ++n) {
+        if (n == 3) {
+            pages_->addTab(screenPage_, S(n));
+            continue;
+        }
         auto* page = new QFrame;
         page->setObjectName(QString("Page%1").arg(n));
         page->setFrameShape(QFrame::StyledPanel);
@@ -217,6 +224,7 @@ void MainWindow::Retranslate()
     for (int n = 1; n <= 7; ++n)
         pages_->setTabText(n - 1, S(n));
     libraryPanel_->Retranslate();
+    screenPage_->Retranslate();
     for (auto& [widget, n] : labelled_) {
         if (auto* b = qobject_cast<QAbstractButton*>(widget))
             b->setText(S(n));

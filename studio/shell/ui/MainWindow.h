@@ -13,6 +13,7 @@
 #include "studio/project/ProjectDatabase.h"
 #include "studio/project/ProjectFile.h"
 #include "studio/project/ProjectModel.h"
+#include "studio/project/ScreenLibrary.h"
 #include "studio/shell/ProjectCommands.h"
 #include "studio/shell/ui/QtPrompt.h"
 
@@ -27,6 +28,7 @@ namespace zolvex {
 namespace studio {
 
 class MediaLibraryPanel;
+class ScreenPage;
 
 class MainWindow : public QMainWindow, private IProjectDialogs, private IProjectView {
     Q_OBJECT
@@ -77,6 +79,7 @@ private:
     ProjectModel model_;
     ProjectDatabase database_;
     MediaLibrary library_;
+    ScreenLibrary screens_;
     ProjectStore store_;
     std::unique_ptr<ProjectCommands> commands_;
 
@@ -88,6 +91,7 @@ private:
     QAction* makeAction_ = nullptr;
     QTabWidget* pages_ = nullptr;
     MediaLibraryPanel* libraryPanel_ = nullptr;
+    ScreenPage* screenPage_ = nullptr;
     QSplitter* upper_ = nullptr;
     QSplitter* whole_ = nullptr;
     QWidget* playerScreen_ = nullptr;
