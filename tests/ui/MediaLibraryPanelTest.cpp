@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QDropEvent>
+#include <QIcon>
 #include <QImage>
 #include <QListWidget>
 #include <QPushButton>
@@ -93,7 +94,7 @@ TEST_F(MediaLibraryPanelTest, DetailTextsAndToolTipsInTheirFormats)
     EXPECT_EQ(m.headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), "File size");
     EXPECT_EQ(m.index(0, 0).data(Qt::ToolTipRole).toString(), "name: holiday.mpg\nsize: 720 * 576 \nduration: 00:01:05");
     EXPECT_EQ(m.index(1, 0).data(Qt::ToolTipRole).toString(), "name: song.mp3\nsize:\nduration: 01:02:05");
-    EXPECT_FALSE(m.index(0, 0).data(Qt::DecorationRole).value<QPixmap>().isNull()) << "the thumbnail";
+    EXPECT_FALSE(m.index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull()) << "the thumbnail";
     panel.PageBar()->setCurrentIndex(0);
     EXPECT_EQ(m.index(0, 0).data(Qt::ToolTipRole).toString(), "name: beach.jpg\nsize: 1024 * 768 \nduration:\n");
 }

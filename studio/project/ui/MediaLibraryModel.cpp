@@ -1,5 +1,6 @@
 #include "studio/project/ui/MediaLibraryModel.h"
 
+#include <QIcon>
 #include <QStringList>
 
 #include <cmath>
@@ -131,8 +132,9 @@ QVariant MediaLibraryModel::data(const QModelIndex& index, int role) const
     const MediaItem& item = library_.Entry(entry).item;
     if (role == Qt::ToolTipRole)
         return EntryToolTip(item);
+    // An icon, so that each view draws the thumbnail at its own icon size.
     if (role == Qt::DecorationRole && index.column() == kName)
-        return Thumbnail(entry);
+        return QIcon(Thumbnail(entry));
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
         return QVariant();
     switch (index.column()) {

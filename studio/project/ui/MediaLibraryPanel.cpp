@@ -88,6 +88,7 @@ MediaLibraryPanel::MediaLibraryPanel(MediaLibrary& library, QWidget* parent)
     details_->setIconSize(QSize(40, 36));
     details_->setModel(model_.get());
     details_->header()->setStretchLastSection(true);
+    details_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(thumbs_), static_cast<QAbstractItemView*>(details_)}) {
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->setContextMenuPolicy(Qt::CustomContextMenu);
