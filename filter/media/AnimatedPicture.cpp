@@ -455,9 +455,17 @@ bool OpenStickerPicture(StickerOp& op, std::string* why)
     return true;
 }
 
+StickerOp ShareStickerPicture(const StickerOp& op)
+{
+    if (op.hImage)
+        static_cast<AnimatedPicture*>(op.hImage)->Hold();
+    return op;
+}
+
 void CloseStickerPicture(StickerOp& op)
 {
-    delete static_cast<AnimatedPicture*>(op.hImage);
+    if (op.hImage)
+        static_cast<AnimatedPicture*>(op.hImage)->LetGo();
     op.hImage = nullptr;
     op.pDelays = nullptr;
 }

@@ -2,6 +2,7 @@
 // picture object (StickerOp) carries in hImage, with its frame delays in pDelays.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,6 +41,14 @@ public:
     // One delay per frame in hundredths of a second (0 for pictures that carry none).
     int32_t* Delays() { return delays_.data(); }
 
+    // Records that hold the picture; it is freed when the last lets go.
+    void Hold() { ++holders_; }
+    void LetGo()
+    {
+        if (--holders_ == 0)
+            delete this;
+    }
+
     // Like any decoded multi-frame picture it has one frame selected for drawing,
     // frame 0 at first; an index outside the frames is ignored.
     void SelectFrame(int index);
@@ -51,6 +60,7 @@ private:
     int width_ = 0, height_ = 0;
     int storedWidth_ = 0, storedHeight_ = 0;
     int selected_ = 0;
+    std::atomic<int> holders_{1};
     std::vector<unsigned char> pixels_;  // the frames one after another
     std::vector<int32_t> delays_;
 };
@@ -61,7 +71,11 @@ private:
 // fields are then left empty (hImage and pDelays null) and the object is to be
 // dropped, with *why (when given) saying why. Any picture op held before is not freed.
 ZVF_API bool OpenStickerPicture(StickerOp& op, std::string* why = nullptr);
-// Frees the picture of op and clears hImage and pDelays; harmless when it has none.
+// Lets go of op's picture and clears hImage and pDelays; harmless when it has none.
+// The picture is freed with the last record that holds it.
 ZVF_API void CloseStickerPicture(StickerOp& op);
+// A copy of op (an undo step, a clipboard) that holds the same picture: both records
+// may be closed, in any order.
+ZVF_API StickerOp ShareStickerPicture(const StickerOp& op);
 
 }  // namespace zolvex

@@ -140,6 +140,53 @@ void* ReadObjectRecord(int32_t kind, const unsigned char* in)
     }
 }
 
+void* CopyObjectRecord(int32_t kind, const void* record)
+{
+    if (!record)
+        return nullptr;
+    switch (kind) {
+    case OBJ_TEXT: return new (std::nothrow) TextOp(*static_cast<const TextOp*>(record));
+    case OBJ_PICTURE: {
+        StickerOp* op = new (std::nothrow) StickerOp(*static_cast<const StickerOp*>(record));
+        if (op)
+            *op = ShareStickerPicture(*static_cast<const StickerOp*>(record));
+        return op;
+    }
+    case OBJ_SCREEN3D: {
+        ScreenOp* op = new (std::nothrow) ScreenOp(*static_cast<const ScreenOp*>(record));
+        if (op)
+            op->pMaskPicture = op->pBackground = nullptr;
+        return op;
+    }
+    case OBJ_EFFECT: {
+        const tagOPR_EFFECT* from = static_cast<const tagOPR_EFFECT*>(record);
+        tagOPR_EFFECT* op = new (std::nothrow) tagOPR_EFFECT(*from);
+        if (!op)
+            return nullptr;
+        // The run-time arrays stay the original's; the copy is set up anew when drawn.
+        op->aiSymbol = nullptr, op->aiFrame = nullptr, op->afScaleX = nullptr, op->afScaleY = nullptr;
+        op->afAngle = nullptr, op->afPosX = nullptr, op->afPosY = nullptr, op->aiOpacity = nullptr;
+        op->apMotion = nullptr, op->aiTick = nullptr, op->aiGuidePos = nullptr;
+        op->bSpecialInited = 0;
+        // Each record owns its outline: sharing one would free it twice.
+        op->pValidPolygon = nullptr;
+        if (from->pValidPolygon) {
+            op->pValidPolygon = new (std::nothrow) TrackPoints(5);
+            if (!op->pValidPolygon) {
+                delete op;
+                return nullptr;
+            }
+            for (int i = 0; i < from->pValidPolygon->GetSize(); ++i)
+                op->pValidPolygon->Add(from->pValidPolygon->GetAt(uint32_t(i)));
+        }
+        return op;
+    }
+    case OBJ_MUSIC: return new (std::nothrow) AudioOp(*static_cast<const AudioOp*>(record));
+    case OBJ_ANIMATION: return new (std::nothrow) AnimationObject(*static_cast<const AnimationObject*>(record));
+    default: return nullptr;
+    }
+}
+
 void FreeObjectRecord(int32_t kind, void* record)
 {
     if (!record)

@@ -24,6 +24,11 @@ void* ReadObjectRecord(int32_t kind, const unsigned char* in);
 // an animated picture's frames, an effect's run-time data and track points, a 3D
 // screen item's cached pictures.
 void FreeObjectRecord(int32_t kind, void* record);
+// A record of its own with the same content, for an undo step; nullptr when out of
+// memory or for an unknown kind. An animated picture shares its frames; a 3D screen
+// item leaves its cached pictures to be made again; an effect gets its own outline
+// and none of the run-time data its original holds.
+void* CopyObjectRecord(int32_t kind, const void* record);
 
 }  // namespace studio
 }  // namespace zolvex

@@ -25,6 +25,34 @@ public:
     virtual void StartAfresh() = 0;
 };
 
+// The timeline as one undo step keeps it: the media items, thumbnails and scene
+// records shared with the timeline (they never change once a scene is made), the
+// spans, marks and kinds copied, and each object a copy of its own.
+class TimelineSnapshot {
+public:
+    TimelineSnapshot() = default;
+    ~TimelineSnapshot();
+    TimelineSnapshot(const TimelineSnapshot&) = delete;
+    TimelineSnapshot& operator=(const TimelineSnapshot&) = delete;
+
+    int SceneCount() const { return int(items_.size()); }
+    int ObjectCount() const { return int(objects_.size()); }
+    const SceneSpan& Span(int i) const { return spans_[size_t(i)]; }
+    int32_t Kind(int i) const { return kinds_[size_t(i)]; }
+    const void* Object(int i) const { return objects_[size_t(i)]; }
+
+private:
+    friend class ProjectModel;
+    std::vector<std::shared_ptr<MediaItem>> items_;
+    std::vector<std::shared_ptr<const MediaThumbnail>> thumbnails_;
+    std::vector<std::shared_ptr<SceneRecord>> records_;
+    std::vector<int32_t> sceneMarks_;
+    std::vector<SceneSpan> spans_;
+    std::vector<void*> objects_;  // owned: freed with the snapshot
+    std::vector<int32_t> kinds_;
+    std::vector<int32_t> objectMarks_;
+};
+
 class ProjectModel {
 public:
     ProjectModel();
@@ -38,7 +66,7 @@ public:
     // Scenes.
     int SceneCount() const { return int(items_.size()); }
     const MediaItem& Item(int i) const { return *items_[size_t(i)]; }
-    const MediaThumbnail& Thumbnail(int i) const { return thumbnails_[size_t(i)]; }
+    const MediaThumbnail& Thumbnail(int i) const { return *thumbnails_[size_t(i)]; }
     SceneRecord& Record(int i) { return *records_[size_t(i)]; }
     const SceneRecord& Record(int i) const { return *records_[size_t(i)]; }
     SceneSpan Span(int i) { return spans_.GetAt(uint32_t(i)); }
@@ -59,6 +87,11 @@ public:
     // Empties every list and frees every record.
     void Clear();
 
+    // The timeline as it stands, for the undo history; false when out of memory.
+    bool TakeSnapshot(TimelineSnapshot& snapshot);
+    // Replaces the timeline by copies of the snapshot's (which stays as it is).
+    bool RestoreSnapshot(const TimelineSnapshot& snapshot);
+
     // The lists the filter renders from (valid until the next change).
     TimelineLists Lists();
 
@@ -73,9 +106,9 @@ public:
     IUndoHistory* undo = nullptr;
 
 private:
-    std::vector<std::unique_ptr<MediaItem>> items_;
-    std::vector<MediaThumbnail> thumbnails_;
-    std::vector<std::unique_ptr<SceneRecord>> records_;
+    std::vector<std::shared_ptr<MediaItem>> items_;
+    std::vector<std::shared_ptr<const MediaThumbnail>> thumbnails_;
+    std::vector<std::shared_ptr<SceneRecord>> records_;
     std::vector<int32_t> sceneMarks_;
     SceneList recordList_;
     SpanList spans_;
