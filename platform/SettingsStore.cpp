@@ -650,16 +650,27 @@ bool SettingsStore::DeleteValue(Handle key, const std::string& name)
     return Persist([&] { values.insert(old); });
 }
 
+namespace {
+
+// The value of `name` in the key when it is of `kind`, else null.
+const Value* ValueOfKind(const Node& node, const std::string& name, SettingsValueKind kind)
+{
+    const auto it = node.content.values.find(name);
+    return it == node.content.values.end() || it->second.kind != kind ? nullptr : &it->second;
+}
+
+}  // namespace
+
 bool SettingsStore::ReadDword(Handle key, const std::string& name, uint32_t& value) const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::shared_ptr<Node> node = Find(key);
     if (!node)
         return false;
-    const auto it = node->content.values.find(name);
-    if (it == node->content.values.end() || it->second.kind != SettingsValueKind::kDword)
+    const Value* v = ValueOfKind(*node, name, SettingsValueKind::kDword);
+    if (!v)
         return Fail("no number " + name);
-    value = it->second.dword;
+    value = v->dword;
     return true;
 }
 
@@ -669,10 +680,10 @@ bool SettingsStore::ReadString(Handle key, const std::string& name, std::string&
     const std::shared_ptr<Node> node = Find(key);
     if (!node)
         return false;
-    const auto it = node->content.values.find(name);
-    if (it == node->content.values.end() || it->second.kind != SettingsValueKind::kString)
+    const Value* v = ValueOfKind(*node, name, SettingsValueKind::kString);
+    if (!v)
         return Fail("no string " + name);
-    text = it->second.text;
+    text = v->text;
     return true;
 }
 

@@ -17,6 +17,7 @@
 
 #include "studio/project/ProjectDatabase.h"
 #include "studio/shell/StringTable.h"
+#include "tests/support/ScratchFolder.h"
 #include "tests/support/ScriptedPrompt.h"
 
 using namespace zolvex;
@@ -48,16 +49,11 @@ class ProjectDatabaseTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/zolvex-projectdb-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        data = std::string(pattern) + "/";
+        ASSERT_FALSE(data.empty());
         Strings().Load(Language::kEnglish);
     }
-    void TearDown() override
-    {
-        std::system(("rm -rf '" + data + "'").c_str());
-    }
-    std::string data;
+    testsupport::ScratchFolder scratch{"projectdb"};
+    const std::string& data = scratch.Path();
     ScriptedPrompt prompt;
 };
 

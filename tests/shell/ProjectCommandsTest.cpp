@@ -11,6 +11,7 @@
 #include "studio/project/ProjectDatabase.h"
 #include "studio/shell/ProjectCommands.h"
 #include "studio/shell/StringTable.h"
+#include "tests/support/ScratchFolder.h"
 #include "tests/support/ScriptedPrompt.h"
 
 using namespace zolvex;
@@ -58,10 +59,8 @@ class ProjectCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/zolvex-commands-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
-        setenv("ZOLVEX_DATA_DIR", (root + "/Data").c_str(), 1);
+        ASSERT_FALSE(root.empty());
+        setenv("ZOLVEX_DATA_DIR", (root + "Data").c_str(), 1);
         Strings().Load(Language::kEnglish);
         database = std::make_unique<ProjectDatabase>(DataFolder());
         store = std::make_unique<ProjectStore>(model);
@@ -73,12 +72,9 @@ protected:
         commands = std::make_unique<ProjectCommands>(model, *store, prompt, dialogs, view);
         model.name = Str(96);
     }
-    void TearDown() override
-    {
-        unsetenv("ZOLVEX_DATA_DIR");
-        std::system(("rm -rf '" + root + "'").c_str());
-    }
-    std::string root;
+    void TearDown() override { unsetenv("ZOLVEX_DATA_DIR"); }
+    testsupport::ScratchFolder scratch{"commands"};
+    const std::string& root = scratch.Path();
     ProjectModel model;
     testsupport::ScriptedPrompt prompt;
     std::unique_ptr<ProjectDatabase> database;

@@ -16,6 +16,7 @@
 #include "studio/shell/StringTable.h"
 #include "studio/shell/StudioSettings.h"
 #include "studio/shell/ui/MainWindow.h"
+#include "tests/support/ScratchFolder.h"
 #include "tests/support/ScriptedPrompt.h"
 
 using namespace zolvex;
@@ -27,20 +28,18 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/zolvex-window-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
-        setenv("ZOLVEX_DATA_DIR", (root + "/Data").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
+        ASSERT_FALSE(root.empty());
+        setenv("ZOLVEX_DATA_DIR", (root + "Data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (root + "config").c_str(), 1);
         Strings().Load(Language::kEnglish);
     }
     void TearDown() override
     {
         Strings().Load(Language::kEnglish);
         unsetenv("ZOLVEX_DATA_DIR");
-        std::system(("rm -rf '" + root + "'").c_str());
     }
-    std::string root;
+    testsupport::ScratchFolder scratch{"window"};
+    const std::string& root = scratch.Path();
     testsupport::ScriptedPrompt prompt;
 };
 

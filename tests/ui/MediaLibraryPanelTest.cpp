@@ -23,6 +23,7 @@
 #include "studio/project/ui/MediaLibraryPanel.h"
 #include "studio/project/ui/ScreenPage.h"
 #include "studio/shell/StringTable.h"
+#include "tests/support/ScratchFolder.h"
 
 using namespace zolvex;
 using namespace zolvex::studio;
@@ -49,9 +50,7 @@ class MediaLibraryPanelTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/zolvex-library-ui-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = std::string(pattern) + "/";
+        ASSERT_FALSE(folder.empty());
         Strings().Load(Language::kEnglish);
         library = std::make_unique<MediaLibrary>(folder);
         std::vector<unsigned char> jpeg;
@@ -62,7 +61,6 @@ protected:
         library->Append(Item("beach", ".jpg", MEDIA_PICTURE, 1024, 768, 0.0), jpeg);
         library->Append(Item("surf", ".avi", MEDIA_VIDEO, 320, 240, 10.0), jpeg);
     }
-    void TearDown() override { std::system(("rm -rf '" + folder + "'").c_str()); }
 
     std::vector<std::string> Shown(MediaLibraryPanel& panel)
     {
@@ -72,7 +70,8 @@ protected:
         return names;
     }
 
-    std::string folder;
+    testsupport::ScratchFolder scratch{"library-ui"};
+    const std::string& folder = scratch.Path();
     std::unique_ptr<MediaLibrary> library;
 };
 

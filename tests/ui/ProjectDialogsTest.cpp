@@ -18,6 +18,7 @@
 #include "studio/project/ui/ProjectDialog.h"
 #include "studio/project/ui/ProjectListDialog.h"
 #include "studio/shell/StringTable.h"
+#include "tests/support/ScratchFolder.h"
 #include "tests/support/ScriptedPrompt.h"
 
 using namespace zolvex;
@@ -29,18 +30,13 @@ class ProjectDialogsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/zolvex-dialogs-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        data = std::string(pattern) + "/";
+        ASSERT_FALSE(data.empty());
         database = std::make_unique<ProjectDatabase>(data);
         Strings().Load(Language::kEnglish);
     }
-    void TearDown() override
-    {
-        Strings().Load(Language::kEnglish);
-        std::system(("rm -rf '" + data + "'").c_str());
-    }
-    std::string data;
+    void TearDown() override { Strings().Load(Language::kEnglish); }
+    testsupport::ScratchFolder scratch{"dialogs"};
+    const std::string& data = scratch.Path();
     std::unique_ptr<ProjectDatabase> database;
     testsupport::ScriptedPrompt prompt;
 };
