@@ -1,5 +1,6 @@
 #include "studio/project/ProjectModel.h"
 
+#include <algorithm>
 #include <new>
 
 #include "studio/project/ProjectLayouts.h"
@@ -57,6 +58,111 @@ bool ProjectModel::AppendObject(int32_t kind, void* record, int32_t mark)
     }
     objectMarks_.push_back(mark);
     return true;
+}
+
+namespace {
+
+template <typename T>
+void MoveEntry(std::vector<T>& v, int from, int to)
+{
+    T value = std::move(v[size_t(from)]);
+    v.erase(v.begin() + from);
+    v.insert(v.begin() + to, std::move(value));
+}
+
+template <typename T>
+void MoveEntry(CTavmArray<T>& list, int from, int to)
+{
+    const T value = list.GetAt(uint32_t(from));
+    list.RemoveAt(uint32_t(from));
+    list.InsertAt(uint32_t(to), value);
+}
+
+}  // namespace
+
+void ProjectModel::MoveScene(int from, int to)
+{
+    if (from == to || from < 0 || to < 0 || from >= SceneCount() || to >= SceneCount())
+        return;
+    MoveEntry(items_, from, to);
+    MoveEntry(thumbnails_, from, to);
+    MoveEntry(records_, from, to);
+    MoveEntry(sceneMarks_, from, to);
+    MoveEntry(recordList_, from, to);
+    MoveEntry(spans_, from, to);
+}
+
+void ProjectModel::RemoveScene(int i)
+{
+    if (i < 0 || i >= SceneCount())
+        return;
+    items_.erase(items_.begin() + i);
+    thumbnails_.erase(thumbnails_.begin() + i);
+    records_.erase(records_.begin() + i);
+    sceneMarks_.erase(sceneMarks_.begin() + i);
+    recordList_.RemoveAt(uint32_t(i));
+    spans_.RemoveAt(uint32_t(i));
+    RecomputeLength();
+}
+
+bool ProjectModel::InsertSceneCopy(int i, const SceneSpan& span)
+{
+    if (i < 0 || i >= SceneCount())
+        return false;
+    std::shared_ptr<MediaItem> item(new (std::nothrow) MediaItem(*items_[size_t(i)]));
+    std::shared_ptr<SceneRecord> record(new (std::nothrow) SceneRecord(*records_[size_t(i)]));
+    std::shared_ptr<const MediaThumbnail> thumbnail;
+    try {
+        thumbnail = std::make_shared<const MediaThumbnail>(*thumbnails_[size_t(i)]);
+        // Room first, so that the inserts below cannot fail half way.
+        items_.reserve(items_.size() + 1);
+        thumbnails_.reserve(thumbnails_.size() + 1);
+        records_.reserve(records_.size() + 1);
+        sceneMarks_.reserve(sceneMarks_.size() + 1);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!item || !record)
+        return false;
+    record->bVideoOpen = record->bAudioOpen = 0;
+    const uint32_t at = uint32_t(i + 1);
+    if (recordList_.InsertAt(at, record.get()) < 0)
+        return false;
+    if (spans_.InsertAt(at, span) < 0) {
+        recordList_.RemoveAt(at);
+        return false;
+    }
+    items_.insert(items_.begin() + i + 1, std::move(item));
+    thumbnails_.insert(thumbnails_.begin() + i + 1, std::move(thumbnail));
+    records_.insert(records_.begin() + i + 1, std::move(record));
+    sceneMarks_.insert(sceneMarks_.begin() + i + 1, 0);
+    RecomputeLength();
+    return true;
+}
+
+void ProjectModel::MoveObject(int from, int to)
+{
+    if (from == to || from < 0 || to < 0 || from >= ObjectCount() || to >= ObjectCount())
+        return;
+    MoveEntry(objects_, from, to);
+    MoveEntry(kinds_, from, to);
+    MoveEntry(objectMarks_, from, to);
+}
+
+void ProjectModel::RemoveObject(int i)
+{
+    if (i < 0 || i >= ObjectCount())
+        return;
+    FreeObjectRecord(kinds_.GetAt(uint32_t(i)), objects_.GetAt(uint32_t(i)));
+    objects_.RemoveAt(uint32_t(i));
+    kinds_.RemoveAt(uint32_t(i));
+    objectMarks_.erase(objectMarks_.begin() + i);
+}
+
+void ProjectModel::ClearMarks()
+{
+    std::fill(sceneMarks_.begin(), sceneMarks_.end(), 0);
+    std::fill(objectMarks_.begin(), objectMarks_.end(), 0);
 }
 
 void ProjectModel::Clear()

@@ -4,6 +4,7 @@
 // scene-record, span, object and kind lists are the ones handed to the filter.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -74,6 +75,16 @@ public:
     // False when out of memory; nothing is added then.
     bool AppendScene(const MediaItem& item, MediaThumbnail thumbnail, const SceneRecord& record,
                      const SceneSpan& span, int32_t mark);
+    void SetSceneMark(int i, int32_t mark) { sceneMarks_[size_t(i)] = mark; }
+    // A scene's span (its in and out within the source; the record keeps its own).
+    void SetSpan(int i, const SceneSpan& span) { spans_.SetAt(uint32_t(i), span); }
+    // The scene at `from`, with every entry of its own, moved to `to`.
+    void MoveScene(int from, int to);
+    // Takes the scene out; its records stay with whoever else holds them.
+    void RemoveScene(int i);
+    // A copy of scene i's item, thumbnail and record, owned by the project, inserted
+    // after it with `span` and mark 0; false when out of memory.
+    bool InsertSceneCopy(int i, const SceneSpan& span);
 
     // (The lists move their read cursor, so even reading them is not const.)
     // Timeline objects. AppendObject takes ownership of the record (freed with the
@@ -83,6 +94,13 @@ public:
     void* Object(int i) { return objects_.GetAt(uint32_t(i)); }
     int32_t ObjectMark(int i) const { return objectMarks_[size_t(i)]; }
     bool AppendObject(int32_t kind, void* record, int32_t mark);
+    void SetObjectMark(int i, int32_t mark) { objectMarks_[size_t(i)] = mark; }
+    // The object at `from` with its kind and mark moved to `to`.
+    void MoveObject(int from, int to);
+    // Frees the object's record and takes it out.
+    void RemoveObject(int i);
+    // Every scene and object mark cleared.
+    void ClearMarks();
 
     // Empties every list and frees every record.
     void Clear();
@@ -102,7 +120,8 @@ public:
     double dMarkIn = 0.0, dMarkOut = 0.0;
     bool bMarkInSet = false, bMarkOutSet = false;
     bool bModified = false;
-    bool bBusy = false;
+    // Read and cleared by the busy timer's thread as well.
+    std::atomic<bool> bBusy{false};
     IUndoHistory* undo = nullptr;
 
 private:
