@@ -120,6 +120,9 @@ public:
     double dMarkIn = 0.0, dMarkOut = 0.0;
     bool bMarkInSet = false, bMarkOutSet = false;
     bool bModified = false;
+    // Counts every change to the timeline (edits, undo, redo, page edits), so that
+    // whoever keeps a copy (the autosave) can tell it is out of date.
+    uint64_t nChanges = 0;
     // Read and cleared by the busy timer's thread as well.
     std::atomic<bool> bBusy{false};
     IUndoHistory* undo = nullptr;
