@@ -647,6 +647,7 @@ void TextPage::SelectionChanged()
     const TextOp* t = Target();
     if (t) {
         text_->setPlainText(QString::fromUtf8(t->szText, int(strnlen(t->szText, sizeof t->szText))));
+        text_->moveCursor(QTextCursor::End);
         ShowFace(t->lfFont.lfFaceName);
         size_->setValue(TitleFontSize(t->lfFont.lfHeight));
         textColor_ = FromColorRef(t->crText);
