@@ -368,6 +368,8 @@ TEST_F(ObjectPagesTest, TheSelectedScreenItemsSurfaceIsEditedInPlace)
     EXPECT_DOUBLE_EQ(page.ParamBox(0)->value(), 10.0);
 
     const size_t steps = editor.History().Size();
+    page.resize(760, 430);
+    Grab(page, "screen-page.png");
     page.ShapeBox()->setCurrentIndex(24);
     EXPECT_EQ(item->nStyle, 24);
     EXPECT_EQ(editor.History().Size(), steps + 1);
@@ -414,6 +416,10 @@ TEST_F(ObjectPagesTest, ThePictureTimeIsKeptAndTheAudioLevelToldAtOnce)
     }
     EXPECT_EQ(PictureTimeSetting(), 20);
 
+    {
+        PictureTimeDialog dialog;
+        Grab(dialog, "picture-time-dialog.png");
+    }
     AudioLevelDialog level(50);
     EXPECT_EQ(level.windowTitle().toStdString(), Str(40));
     QSignalSpy told(&level, &AudioLevelDialog::levelChanged);
@@ -421,6 +427,7 @@ TEST_F(ObjectPagesTest, ThePictureTimeIsKeptAndTheAudioLevelToldAtOnce)
     ASSERT_EQ(told.count(), 1);
     EXPECT_EQ(told.at(0).at(0).toInt(), 70);
     EXPECT_EQ(level.ValueLabel()->text(), "70 %");
+    Grab(level, "audio-level-dialog.png");
     level.SetLevel(250);
     EXPECT_EQ(level.Level(), 100);
 }

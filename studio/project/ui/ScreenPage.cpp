@@ -256,6 +256,7 @@ void ScreenPage::Refresh()
     if (library_.Count() > 0 && items_->currentRow() < 0)
         items_->setCurrentRow(0);
     shelf_->setCurrentIndex(library_.Count() > 0 ? 0 : 1);
+    add_->setEnabled(library_.Count() > 0);
     FillShapes();
 }
 

@@ -227,23 +227,25 @@ void DrawBackdrop(QPainter& p, const QRect& r)
 
 QIcon StyleIcon(int style)
 {
+    // Titles are drawn at a 320-pixel frame's scale, so a tiny frame takes a big font.
+    constexpr int kW = 56, kH = 34;
     TextOp sample;
     std::memset(&sample, 0, sizeof sample);
     std::strcpy(sample.szText, "Ab");
-    sample.lfFont.lfHeight = TitleFontHeight(16);
+    sample.lfFont.lfHeight = TitleFontHeight(96);
     sample.lfFont.lfWeight = 700;
     std::strcpy(sample.lfFont.lfFaceName, "Arial");
     sample.crText = RGB(255, 236, 120);
     sample.crShadow = RGB(0, 0, 0);
     sample.nOpacity = 255;
-    sample.nX = 16;
-    sample.nY = 8;
-    QPixmap pixmap(56, 34);
+    sample.nX = 14;
+    sample.nY = 6;
+    QPixmap pixmap(kW, kH);
     QPainter p(&pixmap);
     DrawBackdrop(p, pixmap.rect());
     // Each style caught where its motion shows best.
-    const double at[kTitleStyleCount] = {0.5, 0.6, 6.0, 0.6, 0.5, 1.05, 0.9, 0.95};
-    DrawTitle(p, sample, style, at[style - 1], 10.0, 56, 34, 64, 34);
+    const double at[kTitleStyleCount] = {0.55, 0.6, 1.5, 0.75, 0.6, 1.1, 0.95, 1.0};
+    DrawTitle(p, sample, style, at[style - 1], 10.0, kW, kH, kW, kH);
     p.end();
     return QIcon(pixmap);
 }
