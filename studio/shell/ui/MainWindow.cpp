@@ -228,6 +228,15 @@ void MainWindow::HandleMessage(int message, int64_t first, int64_t second)
 
 bool MainWindow::RunCommand(int id)
 {
+    // Delete and Move Left/Right belong to the library's list while it has the focus.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && libraryPanel_->isAncestorOf(focus) && (id == 10142 || id == 10146 || id == 10147)) {
+        if (id == 10142)
+            libraryPanel_->RemoveSelected();
+        else
+            libraryPanel_->StepCurrent(id == 10146 ? -1 : 1);
+        return true;
+    }
     switch (id) {
     case 10140: editor_.BeginMark(TimelineEditor::MarkMode::kIn); break;
     case 10141: editor_.BeginMark(TimelineEditor::MarkMode::kOut); break;
