@@ -143,7 +143,8 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
     // the focus (the library removes its entries, the timeline its selection).
     const std::pair<QKeySequence, int> keys[] = {{QKeySequence(Qt::CTRL | Qt::Key_Z), 10144},
                                                  {QKeySequence(Qt::CTRL | Qt::Key_Y), 10145},
-                                                 {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), 10145}};
+                                                 {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), 10145},
+                                                 {QKeySequence(Qt::CTRL | Qt::Key_S), 10139}};
     for (const auto& [key, id] : keys) {
         auto* shortcut = new QShortcut(key, this);
         connect(shortcut, &QShortcut::activated, this, [this, id = id] { RunCommand(id); });
@@ -238,6 +239,11 @@ bool MainWindow::RunCommand(int id)
         return true;
     }
     switch (id) {
+    case 10135:
+    case 10224: commands_->NewProject(); break;
+    case 10138:
+    case 10225: commands_->OpenProject(); break;
+    case 10139: commands_->SaveProject(); break;
     case 10140: editor_.BeginMark(TimelineEditor::MarkMode::kIn); break;
     case 10141: editor_.BeginMark(TimelineEditor::MarkMode::kOut); break;
     case 10143: editor_.CutMarkedRegion(); break;
@@ -301,7 +307,10 @@ void MainWindow::BuildMenus(QWidget* bar)
     QMenu* file = menus_[0];
     addAction(file, 36, [this] { commands_->NewProject(); });
     addAction(file, 37, [this] { commands_->OpenProject(); });
-    addAction(file, 38, [this] { commands_->SaveProject(); });
+    QAction* save = addAction(file, 38, [this] { commands_->SaveProject(); });
+    // Shown in the menu; the window's own shortcut serves the key.
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    save->setShortcutContext(Qt::WidgetShortcut);
     file->addSeparator();
     addAction(file, 39, [this] { close(); });
 
