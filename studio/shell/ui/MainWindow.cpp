@@ -30,7 +30,11 @@
 #include "studio/project/ui/ProjectListDialog.h"
 #include "studio/shell/StringTable.h"
 #include "studio/shell/StudioSettings.h"
+#include "studio/shell/ui/AudioLevelDialog.h"
+#include "studio/shell/ui/PictureTimeDialog.h"
 #include "studio/shell/ui/PlayerScreen.h"
+#include "studio/shell/ui/StickerPage.h"
+#include "studio/shell/ui/TextPage.h"
 #include "studio/shell/ui/SingleInstance.h"
 #include "studio/shell/ui/TimelineArea.h"
 
@@ -108,9 +112,24 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
         item.pMaskPicture = item.pBackground = nullptr;
         editor_.AddObject(OBJ_SCREEN3D, new ScreenOp(item));
     });
+    screenPage_->SetEditor(&editor_);
+    textPage_ = new TextPage(editor_);
+    stickerPage_ = new StickerPage(editor_, library_, prompt_);
+    connect(stickerPage_, &StickerPage::holdPreview, this, [this] { HoldPreview(); });
+    connect(stickerPage_, &StickerPage::libraryChanged, this, [this] { libraryPanel_->Model().Refresh(); });
+    connect(libraryPanel_, &MediaLibraryPanel::importDone, stickerPage_, [this] { stickerPage_->Refresh(); });
+    // Titles and animated pictures share the Text page: both are laid over the scenes.
+    textTabs_ = new QTabWidget;
+    textTabs_->setObjectName("TextTabs");
+    textTabs_->addTab(textPage_, S(6));
+    textTabs_->addTab(stickerPage_, QString());
     for (int n = 2; n <= 7; ++n) {
         if (n == 3) {
             pages_->addTab(screenPage_, S(n));
+            continue;
+        }
+        if (n == 6) {
+            pages_->addTab(textTabs_, S(n));
             continue;
         }
         auto* page = new QFrame;
@@ -165,7 +184,7 @@ MainWindow::~MainWindow()
     preview_.Close();
 }
 
-int MainWindow::PictureSeconds() const { return 5; }
+int MainWindow::PictureSeconds() const { return PictureTimeSetting(); }
 
 void MainWindow::OpenPreview()
 {
@@ -211,6 +230,9 @@ void MainWindow::HandleMessage(int message, int64_t first, int64_t second)
         UpdateTitle();
         break;
     case kMsgButtonState:
+        // The last of the six states: the selection has settled.
+        if (first == kButtonMoveRight)
+            SelectionChanged();
         break;
     case kMsgAudioLevel:
         audioLevel_ = int(second);
@@ -263,7 +285,35 @@ bool MainWindow::RunCommand(int id)
     return true;
 }
 
-void MainWindow::AdjustAudioLevel() {}
+void MainWindow::SelectionChanged()
+{
+    textPage_->SelectionChanged();
+    stickerPage_->SelectionChanged();
+    screenPage_->SelectionChanged();
+    // A selected title or picture brings its page forward, so that it can be edited.
+    const int kind = editor_.TargetKind();
+    if (kind == OBJ_TEXT || kind == OBJ_PICTURE) {
+        textTabs_->setCurrentIndex(kind == OBJ_TEXT ? 0 : 1);
+        pages_->setCurrentWidget(textTabs_);
+    } else if (kind == OBJ_SCREEN3D) {
+        pages_->setCurrentWidget(screenPage_);
+    }
+}
+
+void MainWindow::AdjustAudioLevel()
+{
+    AudioLevelDialog dialog(audioLevel_, this);
+    connect(&dialog, &AudioLevelDialog::levelChanged, this,
+            [this](int level) { HandleMessage(kMsgAudioLevel, 0, level); });
+    dialog.exec();
+}
+
+void MainWindow::AdjustPictureTime()
+{
+    PictureTimeDialog dialog(this);
+    if (dialog.exec() == QDialog::Accepted)
+        RefreshFilter();
+}
 
 void MainWindow::TimelineReset(bool loaded)
 {
@@ -311,6 +361,9 @@ void MainWindow::BuildMenus(QWidget* bar)
     // Shown in the menu; the window's own shortcut serves the key.
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     save->setShortcutContext(Qt::WidgetShortcut);
+    file->addSeparator();
+    addAction(file, 40, [this] { AdjustAudioLevel(); });
+    addAction(file, 143, [this] { AdjustPictureTime(); });
     file->addSeparator();
     addAction(file, 39, [this] { close(); });
 
@@ -383,6 +436,10 @@ void MainWindow::Retranslate()
         pages_->setTabText(n - 1, S(n));
     libraryPanel_->Retranslate();
     screenPage_->Retranslate();
+    textPage_->Retranslate();
+    stickerPage_->Retranslate();
+    textTabs_->setTabText(0, S(6));
+    textTabs_->setTabText(1, Text("Animated Pictures", "动画图片"));
     for (auto& [widget, n] : labelled_) {
         if (auto* b = qobject_cast<QAbstractButton*>(widget))
             b->setText(S(n));

@@ -31,6 +31,8 @@ namespace studio {
 
 class MediaLibraryPanel;
 class ScreenPage;
+class StickerPage;
+class TextPage;
 
 class MainWindow : public QMainWindow, private IProjectDialogs, private IProjectView, private ITimelineListener {
     Q_OBJECT
@@ -81,6 +83,9 @@ private:
     void RefreshFilter();
     void OpenPreview();
     void AdjustAudioLevel();
+    void AdjustPictureTime();
+    // The property pages follow the timeline's selection.
+    void SelectionChanged();
 
     void BuildMenus(QWidget* bar);
     QWidget* BuildPlayer();
@@ -112,6 +117,9 @@ private:
     QTabWidget* pages_ = nullptr;
     MediaLibraryPanel* libraryPanel_ = nullptr;
     ScreenPage* screenPage_ = nullptr;
+    TextPage* textPage_ = nullptr;
+    StickerPage* stickerPage_ = nullptr;
+    QTabWidget* textTabs_ = nullptr;
     QSplitter* upper_ = nullptr;
     QSplitter* whole_ = nullptr;
     QWidget* playerScreen_ = nullptr;
