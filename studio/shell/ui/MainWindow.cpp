@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
@@ -32,7 +33,8 @@
 #include "studio/shell/StudioSettings.h"
 #include "studio/shell/ui/PlayerScreen.h"
 #include "studio/shell/ui/SingleInstance.h"
-#include "studio/shell/ui/TimelineArea.h"
+#include "studio/shell/ui/TimelinePanel.h"
+#include "studio/shell/ui/TimelineView.h"
 
 namespace zolvex {
 namespace studio {
@@ -205,8 +207,43 @@ QWidget* MainWindow::BuildPlayer()
 
 QWidget* MainWindow::BuildTimeline()
 {
-    auto* timeline = new TimelineArea(model_);
-    timeline->setObjectName("Timeline");
+    // Until the window keeps the timeline editor itself, the panel carries one of its
+    // own over the window's project, and serves its buttons directly.
+    struct EditorHolder : QObject, ITimelineListener {
+        EditorHolder(ProjectModel& model, IPrompt& prompt) : editor(model, prompt, *this) {}
+        void TimelineMessage(int message, int64_t first, int64_t second) override
+        {
+            if (!panel)
+                return;
+            if (message == kMsgButtonState)
+                panel->SetButtonEnabled(int(first), second != 0);
+            else if (message == kMsgTimelineChanged || message == kMsgBusy || message == kMsgReady)
+                QMetaObject::invokeMethod(panel, [p = panel] { p->Refresh(); }, Qt::QueuedConnection);
+        }
+        TimelineEditor editor;
+        QPointer<TimelinePanel> panel;
+    };
+    auto* holder = new EditorHolder(model_, prompt_);
+    auto* timeline = new TimelinePanel(holder->editor);
+    holder->panel = timeline;
+    holder->setParent(timeline);
+    connect(timeline, &TimelinePanel::commandRequested, timeline, [holder, timeline](int id) {
+        TimelineEditor& e = holder->editor;
+        switch (id) {
+        case kCommandMarkIn: e.BeginMark(TimelineEditor::MarkMode::kIn); break;
+        case kCommandMarkOut: e.BeginMark(TimelineEditor::MarkMode::kOut); break;
+        case kCommandCut: e.CutMarkedRegion(); break;
+        case kCommandDelete: e.DeleteSelected(); break;
+        case kCommandUndo: e.Undo(); break;
+        case kCommandRedo: e.Redo(); break;
+        case kCommandMoveLeft: e.MoveLeft(); break;
+        case kCommandMoveRight: e.MoveRight(); break;
+        case kCommandMoveUp: e.MoveUp(); break;
+        case kCommandMoveDown: e.MoveDown(); break;
+        default: break;
+        }
+        timeline->Refresh();
+    });
     return timeline;
 }
 
