@@ -483,7 +483,7 @@ void TimelineView::PaintObjects(QPainter& p)
         }
         // Clipped to the visible part of the bar, so a long bar keeps its label in view.
         const int left = std::max(x0, kLabelColumn) + 5, right = std::min(x1, W) - 5;
-        if (right - left > 16) {
+        if (right - left > 30) {
             p.setPen(Qt::white);
             p.drawText(QRect(left, bar.top(), right - left, bar.height()), Qt::AlignLeft | Qt::AlignVCenter,
                        metrics.elidedText(ObjectLabel(kind, record), Qt::ElideRight, right - left));
