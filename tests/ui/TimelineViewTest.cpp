@@ -274,6 +274,7 @@ TEST_F(TimelineViewTest, MarkModesPlaceTheMarks)
 TEST_F(TimelineViewTest, ThePlayheadFollowsTheMouse)
 {
     QSignalSpy released(&view, &TimelineView::playheadReleased);
+    QSignalSpy moved(&view, &TimelineView::playheadMoved);
     QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(X(5.0), 10));  // on the ruler
     EXPECT_TRUE(editor.playheadDrag);
     EXPECT_DOUBLE_EQ(editor.playhead, 5.0);
@@ -284,6 +285,8 @@ TEST_F(TimelineViewTest, ThePlayheadFollowsTheMouse)
     QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, QPoint(X(6.0), 150));
     EXPECT_FALSE(editor.playheadDrag);
     EXPECT_EQ(released.count(), 1);
+    ASSERT_EQ(moved.count(), 4);
+    EXPECT_DOUBLE_EQ(moved[1][0].toDouble(), 6.5);
 
     // The line itself, over the effect's bar, takes the press before the bar does.
     QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(editor.TimeToX(editor.playhead, view.width()), RowY(2)));

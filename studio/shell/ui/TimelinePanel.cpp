@@ -241,7 +241,7 @@ TimelinePanel::TimelinePanel(TimelineEditor& editor, QWidget* parent) : QWidget(
     });
     connect(down_, &QScrollBar::valueChanged, view_, &TimelineView::SetRowOffset);
     connect(view_, &TimelineView::axisChanged, this, &TimelinePanel::SyncScrollBars);
-    connect(view_, &TimelineView::playheadReleased, this, &TimelinePanel::ShowTimes);
+    connect(view_, &TimelineView::playheadMoved, this, &TimelinePanel::ShowTimes);
 
     // Until the editor says otherwise, there is nothing to undo or move.
     for (int button = kButtonUndo; button <= kButtonMoveRight; ++button)

@@ -403,6 +403,7 @@ void TimelineView::PaintScenes(QPainter& p, const std::vector<double>& starts)
     ProjectModel& model = editor_.Model();
     const int W = width();
     const QFontMetrics metrics(p.font());
+    p.fillRect(QRect(kLabelColumn, kSceneTop, W - kLabelColumn, kSceneHeight), palette().alternateBase());
     for (int i = 0; i + 1 < int(starts.size()); ++i) {
         const int x0 = editor_.TimeToX(starts[size_t(i)], W);
         if (x0 >= W)
@@ -623,8 +624,12 @@ void TimelineView::UpdateCursor(const QPoint& point)
 void TimelineView::MovePlayhead(int x)
 {
     const double total = editor_.Model().TotalLength();
-    editor_.playhead = std::clamp(editor_.XToTime(x, width()), 0.0, std::max(0.0, total));
+    const double t = std::clamp(editor_.XToTime(x, width()), 0.0, std::max(0.0, total));
+    if (t == editor_.playhead)
+        return;
+    editor_.playhead = t;
     update();
+    emit playheadMoved(t);
 }
 
 void TimelineView::mousePressEvent(QMouseEvent* event)

@@ -76,7 +76,8 @@ public:
     QSize minimumSizeHint() const override { return QSize(400, kRowsTop + kRowHeight * 2); }
 
 signals:
-    // The dragged playhead was let go.
+    // The dragged playhead moved to `seconds`, and was let go.
+    void playheadMoved(double seconds);
     void playheadReleased();
     // The axis changed (zoom, length or width): the scroll bars follow.
     void axisChanged();
