@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
-#include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
@@ -43,6 +42,22 @@ namespace {
 
 QString S(int n) { return QString::fromStdString(Str(n)); }
 
+// A message of the timeline, delivered on the window's thread.
+class StudioEvent : public QEvent {
+public:
+    static QEvent::Type Kind()
+    {
+        static const int kind = QEvent::registerEventType();
+        return QEvent::Type(kind);
+    }
+    StudioEvent(int message, int64_t first, int64_t second)
+        : QEvent(Kind()), message(message), first(first), second(second)
+    {
+    }
+    const int message;
+    const int64_t first, second;
+};
+
 // Labels without a number of the string table, in both languages.
 QString Text(const char* english, const char* chinese)
 {
@@ -57,7 +72,8 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
       prompt_(prompt ? *prompt : ownPrompt_),
       database_(DataFolder()),
       library_(DataFolder()),
-      store_(model_)
+      store_(model_),
+      editor_(model_, prompt_, static_cast<ITimelineListener&>(*this))
 {
     setObjectName("MainWindow");
     // A later start finds this window by the instance name it carries.
@@ -87,6 +103,12 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
     pages_->addTab(libraryPanel_, S(1));
     screens_.Load(DataFolder());
     screenPage_ = new ScreenPage(screens_, DataFolder());
+    connect(libraryPanel_, &MediaLibraryPanel::addToTimeline, this,
+            [this](std::vector<size_t> entries) { editor_.AddToTimeline(library_, entries, PictureSeconds()); });
+    connect(screenPage_, &ScreenPage::addScreenItem, this, [this](ScreenOp item) {
+        item.pMaskPicture = item.pBackground = nullptr;
+        editor_.AddObject(OBJ_SCREEN3D, new ScreenOp(item));
+    });
     for (int n = 2; n <= 7; ++n) {
         if (n == 3) {
             pages_->addTab(screenPage_, S(n));
@@ -118,10 +140,141 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
     const QByteArray geometry = QByteArray::fromHex(QByteArray::fromStdString(WindowGeometrySetting()));
     if (!geometry.isEmpty())
         restoreGeometry(geometry);
+    // Ctrl+Z and Ctrl+Y wherever the focus is; Delete belongs to whichever list has
+    // the focus (the library removes its entries, the timeline its selection).
+    const std::pair<QKeySequence, int> keys[] = {{QKeySequence(Qt::CTRL | Qt::Key_Z), 10144},
+                                                 {QKeySequence(Qt::CTRL | Qt::Key_Y), 10145},
+                                                 {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), 10145},
+                                                 {QKeySequence(Qt::CTRL | Qt::Key_S), 10139}};
+    for (const auto& [key, id] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, [this, id = id] { RunCommand(id); });
+    }
+    auto* del = new QShortcut(QKeySequence::Delete, timeline_, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(del, &QShortcut::activated, this, [this] { RunCommand(10142); });
+
     Retranslate();
+    editor_.UpdateButtons();
+    // The filter is made once the window is on the screen, so that the start stays quick.
+    connect(this, &MainWindow::firstPainted, this, [this] { OpenPreview(); }, Qt::QueuedConnection);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The lists go with the model: the filter lets go of them first.
+    preview_.Hold(2000);
+    preview_.Close();
+}
+
+int MainWindow::PictureSeconds() const { return 5; }
+
+void MainWindow::OpenPreview()
+{
+    std::string error;
+    if (!preview_.Open(true, &error)) {
+        std::fprintf(stderr, "zolvex-studio: %s\n", error.c_str());
+        return;
+    }
+    preview_.SetFrame(model_.header);
+    RefreshFilter();
+}
+
+void MainWindow::HoldPreview()
+{
+    if (!preview_.Hold())
+        std::fprintf(stderr, "zolvex-studio: the preview did not come to rest\n");
+}
+
+void MainWindow::RefreshFilter()
+{
+    if (!preview_.IsOpen())
+        return;
+    preview_.Refresh(model_, PictureSeconds());
+    preview_.SetMusicVolume(audioLevel_);
+}
+
+void MainWindow::TimelineMessage(int message, int64_t first, int64_t second)
+{
+    if (message == kMsgAboutToEdit) {
+        HoldPreview();  // the lists change as soon as this returns
+        return;
+    }
+    QCoreApplication::postEvent(this, new StudioEvent(message, first, second));
+}
+
+void MainWindow::HandleMessage(int message, int64_t first, int64_t second)
+{
+    switch (message) {
+    case kMsgTimelineChanged:
+        RefreshFilter();
+        if (timeline_)
+            timeline_->update();
+        UpdateTitle();
+        break;
+    case kMsgButtonState:
+        break;
+    case kMsgAudioLevel:
+        audioLevel_ = int(second);
+        preview_.SetMusicVolume(audioLevel_);
+        break;
+    case kMsgBusy:
+    case kMsgReady:
+        if (timeline_)
+            timeline_->update();
+        playerScreen_->update();
+        break;
+    default: break;
+    }
+    (void)first;
+}
+
+bool MainWindow::RunCommand(int id)
+{
+    // Delete and Move Left/Right belong to the library's list while it has the focus.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && libraryPanel_->isAncestorOf(focus) && (id == 10142 || id == 10146 || id == 10147)) {
+        if (id == 10142)
+            libraryPanel_->RemoveSelected();
+        else
+            libraryPanel_->StepCurrent(id == 10146 ? -1 : 1);
+        return true;
+    }
+    switch (id) {
+    case 10135:
+    case 10224: commands_->NewProject(); break;
+    case 10138:
+    case 10225: commands_->OpenProject(); break;
+    case 10139: commands_->SaveProject(); break;
+    case 10140: editor_.BeginMark(TimelineEditor::MarkMode::kIn); break;
+    case 10141: editor_.BeginMark(TimelineEditor::MarkMode::kOut); break;
+    case 10143: editor_.CutMarkedRegion(); break;
+    case 10142: editor_.DeleteSelected(); break;
+    case 10144: editor_.Undo(); break;
+    case 10145: editor_.Redo(); break;
+    case 10146: editor_.MoveLeft(); break;
+    case 10147: editor_.MoveRight(); break;
+    case 10148: editor_.MoveUp(); break;
+    case 10149: editor_.MoveDown(); break;
+    case 10309:
+    case 10136: AdjustAudioLevel(); break;
+    default: return false;
+    }
+    if (timeline_)
+        timeline_->update();
+    return true;
+}
+
+void MainWindow::AdjustAudioLevel() {}
+
+void MainWindow::TimelineReset(bool loaded)
+{
+    if (loaded)
+        editor_.ProjectLoaded();
+    else
+        editor_.NewProject();
+    preview_.SetFrame(model_.header);
+    RefreshFilter();
+}
 
 void MainWindow::BuildMenus(QWidget* bar)
 {
@@ -155,7 +308,10 @@ void MainWindow::BuildMenus(QWidget* bar)
     QMenu* file = menus_[0];
     addAction(file, 36, [this] { commands_->NewProject(); });
     addAction(file, 37, [this] { commands_->OpenProject(); });
-    addAction(file, 38, [this] { commands_->SaveProject(); });
+    QAction* save = addAction(file, 38, [this] { commands_->SaveProject(); });
+    // Shown in the menu; the window's own shortcut serves the key.
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    save->setShortcutContext(Qt::WidgetShortcut);
     file->addSeparator();
     addAction(file, 39, [this] { close(); });
 
@@ -207,43 +363,14 @@ QWidget* MainWindow::BuildPlayer()
 
 QWidget* MainWindow::BuildTimeline()
 {
-    // Until the window keeps the timeline editor itself, the panel carries one of its
-    // own over the window's project, and serves its buttons directly.
-    struct EditorHolder : QObject, ITimelineListener {
-        EditorHolder(ProjectModel& model, IPrompt& prompt) : editor(model, prompt, *this) {}
-        void TimelineMessage(int message, int64_t first, int64_t second) override
-        {
-            if (!panel)
-                return;
-            if (message == kMsgButtonState)
-                panel->SetButtonEnabled(int(first), second != 0);
-            else if (message == kMsgTimelineChanged || message == kMsgBusy || message == kMsgReady)
-                QMetaObject::invokeMethod(panel, [p = panel] { p->Refresh(); }, Qt::QueuedConnection);
-        }
-        TimelineEditor editor;
-        QPointer<TimelinePanel> panel;
-    };
-    auto* holder = new EditorHolder(model_, prompt_);
-    auto* timeline = new TimelinePanel(holder->editor);
-    holder->panel = timeline;
-    holder->setParent(timeline);
-    connect(timeline, &TimelinePanel::commandRequested, timeline, [holder, timeline](int id) {
-        TimelineEditor& e = holder->editor;
-        switch (id) {
-        case kCommandMarkIn: e.BeginMark(TimelineEditor::MarkMode::kIn); break;
-        case kCommandMarkOut: e.BeginMark(TimelineEditor::MarkMode::kOut); break;
-        case kCommandCut: e.CutMarkedRegion(); break;
-        case kCommandDelete: e.DeleteSelected(); break;
-        case kCommandUndo: e.Undo(); break;
-        case kCommandRedo: e.Redo(); break;
-        case kCommandMoveLeft: e.MoveLeft(); break;
-        case kCommandMoveRight: e.MoveRight(); break;
-        case kCommandMoveUp: e.MoveUp(); break;
-        case kCommandMoveDown: e.MoveDown(); break;
-        default: break;
-        }
+    auto* timeline = new TimelinePanel(editor_);
+    // A mark mode begun by a button takes the mouse, so the panel looks again after
+    // each command.
+    connect(timeline, &TimelinePanel::commandRequested, this, [this, timeline](int id) {
+        RunCommand(id);
         timeline->Refresh();
     });
+    timeline_ = timeline;
     return timeline;
 }
 
@@ -274,7 +401,8 @@ void MainWindow::Retranslate()
 void MainWindow::UpdateTitle()
 {
     const std::string name = model_.name.empty() ? Str(96) : model_.name;
-    setWindowTitle(S(0) + " - " + QString::fromStdString(name));
+    // The star says there is work not saved yet.
+    setWindowTitle(S(0) + " - " + QString::fromStdString(name) + (model_.bModified ? " *" : ""));
 }
 
 void MainWindow::SetLanguage(int language)
@@ -320,6 +448,7 @@ bool MainWindow::OpenProjectNamed(const std::string& name)
     if (!loaded)
         model_.name = Str(96);
     model_.bModified = false;
+    TimelineReset(true);
     ProjectReplaced();
     return loaded;
 }
@@ -371,6 +500,11 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 bool MainWindow::event(QEvent* event)
 {
+    if (event->type() == StudioEvent::Kind()) {
+        const auto* e = static_cast<StudioEvent*>(event);
+        HandleMessage(e->message, e->first, e->second);
+        return true;
+    }
     const bool handled = QMainWindow::event(event);
     // The window's first frame is on the screen once the first update request after
     // showing has been served.
