@@ -36,7 +36,8 @@
 #include "studio/shell/ui/StickerPage.h"
 #include "studio/shell/ui/TextPage.h"
 #include "studio/shell/ui/SingleInstance.h"
-#include "studio/shell/ui/TimelineArea.h"
+#include "studio/shell/ui/TimelinePanel.h"
+#include "studio/shell/ui/TimelineView.h"
 
 namespace zolvex {
 namespace studio {
@@ -415,8 +416,13 @@ QWidget* MainWindow::BuildPlayer()
 
 QWidget* MainWindow::BuildTimeline()
 {
-    auto* timeline = new TimelineArea(model_);
-    timeline->setObjectName("Timeline");
+    auto* timeline = new TimelinePanel(editor_);
+    // A mark mode begun by a button takes the mouse, so the panel looks again after
+    // each command.
+    connect(timeline, &TimelinePanel::commandRequested, this, [this, timeline](int id) {
+        RunCommand(id);
+        timeline->Refresh();
+    });
     timeline_ = timeline;
     return timeline;
 }
