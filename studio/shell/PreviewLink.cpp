@@ -117,6 +117,12 @@ void PreviewLink::SetMusicVolume(int percent)
     }
 }
 
+void PreviewLink::Seek(double seconds)
+{
+    if (graph_ && seconds >= 0.0)
+        graph_->Seek(int64_t(seconds * 1e7));
+}
+
 double PreviewLink::Duration()
 {
     int64_t d = 0;

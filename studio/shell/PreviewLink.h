@@ -40,6 +40,8 @@ public:
     // in seconds.
     double Refresh(ProjectModel& model, double pictureSeconds);
     void SetMusicVolume(int percent);
+    // Moves the preview to `seconds` (nothing without a graph).
+    void Seek(double seconds);
     // The stream length and position in seconds (0 when not open).
     double Duration();
     double Position();

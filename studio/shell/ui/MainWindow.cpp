@@ -38,6 +38,7 @@
 #include "studio/shell/ui/SingleInstance.h"
 #include "studio/shell/ui/TimelinePanel.h"
 #include "studio/shell/ui/TimelineView.h"
+#include "studio/shell/ui/TimelineView.h"
 
 namespace zolvex {
 namespace studio {
@@ -227,10 +228,11 @@ void MainWindow::HandleMessage(int message, int64_t first, int64_t second)
     case kMsgTimelineChanged:
         RefreshFilter();
         if (timeline_)
-            timeline_->update();
+            timeline_->Refresh();
         UpdateTitle();
         break;
     case kMsgButtonState:
+        timeline_->SetButtonEnabled(int(first), second != 0);
         // The last of the six states: the selection has settled.
         if (first == kButtonMoveRight)
             SelectionChanged();
@@ -239,10 +241,13 @@ void MainWindow::HandleMessage(int message, int64_t first, int64_t second)
         audioLevel_ = int(second);
         preview_.SetMusicVolume(audioLevel_);
         break;
+    case kMsgPlayheadReleased:
+        preview_.Seek(editor_.playhead);
+        break;
     case kMsgBusy:
     case kMsgReady:
         if (timeline_)
-            timeline_->update();
+            timeline_->Refresh();
         playerScreen_->update();
         break;
     default: break;
@@ -282,7 +287,7 @@ bool MainWindow::RunCommand(int id)
     default: return false;
     }
     if (timeline_)
-        timeline_->update();
+        timeline_->Refresh();
     return true;
 }
 
@@ -423,6 +428,8 @@ QWidget* MainWindow::BuildTimeline()
         RunCommand(id);
         timeline->Refresh();
     });
+    connect(timeline->View(), &TimelineView::playheadReleased, this,
+            [this] { HandleMessage(kMsgPlayheadReleased, 0, 0); });
     timeline_ = timeline;
     return timeline;
 }
@@ -442,6 +449,7 @@ void MainWindow::Retranslate()
         pages_->setTabText(n - 1, S(n));
     libraryPanel_->Retranslate();
     screenPage_->Retranslate();
+    timeline_->Retranslate();
     textPage_->Retranslate();
     stickerPage_->Retranslate();
     textTabs_->setTabText(0, S(6));
@@ -476,8 +484,8 @@ void MainWindow::SetLanguage(int language)
 void MainWindow::ProjectReplaced()
 {
     Retranslate();
-    if (QWidget* timeline = whole_->widget(1))
-        timeline->update();
+    if (timeline_)
+        timeline_->Refresh();
 }
 
 bool MainWindow::AskProject(const std::string& title, NewProjectChoice* choice)

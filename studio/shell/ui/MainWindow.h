@@ -32,6 +32,7 @@ namespace studio {
 class MediaLibraryPanel;
 class ScreenPage;
 class StickerPage;
+class TimelinePanel;
 class TextPage;
 
 class MainWindow : public QMainWindow, private IProjectDialogs, private IProjectView, private ITimelineListener {
@@ -123,7 +124,7 @@ private:
     QSplitter* upper_ = nullptr;
     QSplitter* whole_ = nullptr;
     QWidget* playerScreen_ = nullptr;
-    QWidget* timeline_ = nullptr;
+    TimelinePanel* timeline_ = nullptr;
     bool painted_ = false;
 };
 
