@@ -53,9 +53,10 @@ def act(app, role, name):
         node = find(app, lambda n: n.getRoleName() == role and (n.name or '') == name and showing(n))
         if node is not None:
             action = node.queryAction()
-            for i in range(action.nActions):
-                if action.getName(i) in ('press', 'click', 'switch', 'activate', 'toggle', 'SetFocus'):
-                    action.doAction(i)
+            names = [action.getName(i).lower() for i in range(action.nActions)]
+            for wanted in ('press', 'click', 'activate', 'switch', 'toggle'):
+                if wanted in names:
+                    action.doAction(names.index(wanted))
                     return
             action.doAction(0)
             return
