@@ -239,11 +239,11 @@ StaticEffectPage::StaticEffectPage(TimelineEditor& editor, QWidget* parent) : QW
     items_->setObjectName("EffectList");
     items_->setViewMode(QListView::IconMode);
     items_->setIconSize(QSize(kThumbWidth, kThumbHeight));
-    items_->setGridSize(QSize(kThumbWidth + 36, kThumbHeight + 40));
+    items_->setGridSize(QSize(kThumbWidth + 44, kThumbHeight + 46));
     items_->setResizeMode(QListView::Adjust);
     items_->setMovement(QListView::Static);
     items_->setWordWrap(true);
-    items_->setUniformItemSizes(true);
+    items_->setTextElideMode(Qt::ElideNone);
     const int total = StaticCount() + kFurtherEffectCount;
     for (int entry = 0; entry < total; ++entry) {
         auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(Thumbnail(entry))), EntryName(entry));

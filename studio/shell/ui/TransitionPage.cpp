@@ -62,11 +62,11 @@ TransitionPage::TransitionPage(TimelineEditor& editor, QWidget* parent) : QWidge
     items_->setObjectName("TransitionList");
     items_->setViewMode(QListView::IconMode);
     items_->setIconSize(QSize(kThumbWidth, kThumbHeight));
-    items_->setGridSize(QSize(kThumbWidth + 36, kThumbHeight + 40));
+    items_->setGridSize(QSize(kThumbWidth + 44, kThumbHeight + 46));
     items_->setResizeMode(QListView::Adjust);
     items_->setMovement(QListView::Static);
     items_->setWordWrap(true);
-    items_->setUniformItemSizes(true);
+    items_->setTextElideMode(Qt::ElideNone);
     items_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     items_->setMouseTracking(true);
     items_->viewport()->installEventFilter(this);
