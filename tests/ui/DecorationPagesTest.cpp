@@ -495,3 +495,53 @@ TEST_F(DecorationPagesTest, PagesForTheEye)
         ASSERT_TRUE(effects.AddOutlinePoint(p));
     Grab(effects, "static-effect-page.png");
 }
+
+TEST_F(DecorationPagesTest, BothPagesSpeakTheChosenLanguage)
+{
+    TransitionPage transitions(editor);
+    StaticEffectPage effects(editor);
+    ASSERT_TRUE(Strings().Load(Language::kChinese));
+    transitions.Retranslate();
+    effects.Retranslate();
+    EXPECT_EQ(transitions.RandomButton()->text().toStdString(), Str(133));
+    EXPECT_EQ(transitions.SequenceButton()->text().toStdString(), Str(134));
+    EXPECT_EQ(transitions.DeleteButton()->text().toStdString(), Str(135));
+    EXPECT_EQ(transitions.AddButton()->text().toStdString(), Str(20));
+    EXPECT_EQ(effects.AddButton()->text().toStdString(), Str(20));
+    EXPECT_EQ(effects.EditBox()->title().toStdString(), Str(27));
+    EXPECT_EQ(effects.ClearButton()->text().toStdString(), "清除");
+    ASSERT_TRUE(Strings().Load(Language::kEnglish));
+    effects.Retranslate();
+    EXPECT_EQ(effects.ClearButton()->text().toStdString(), "Clear");
+}
+
+TEST_F(DecorationPagesTest, AnEffectRecordOutOfRangeIsShownNotTrusted)
+{
+    // As a damaged project might bring it: an unknown effect, a level past 100, an
+    // outline of two points.
+    StaticEffectPage page(editor);
+    page.resize(900, 440);
+    page.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+    page.Items()->setCurrentRow(0);
+    ASSERT_TRUE(page.AddChosen());
+    editor.WaitUntilReady();
+    tagOPR_EFFECT* op = Effect(0);
+    op->nEffectID = 40;
+    op->nLevel = 900;
+    op->pValidPolygon = new TrackPoints(StaticEffectPage::kPointBlock);
+    op->pValidPolygon->Add(tagSIZE{-50, 99999});
+    op->pValidPolygon->Add(tagSIZE{100, 100});
+    page.SelectionChanged();
+    EXPECT_TRUE(page.EditBox()->isEnabled());
+    EXPECT_EQ(page.LevelSlider()->value(), 100);
+    EXPECT_FALSE(page.LevelSlider()->isEnabled());
+    EXPECT_EQ(op->nLevel, 900) << "showing it changes nothing";
+    const QImage shown = page.grab().toImage();
+    EXPECT_FALSE(shown.isNull());
+    // The third point closes an outline; a click past the frame's edge lands on it.
+    ASSERT_TRUE(page.AddOutlinePoint(QPoint(5000, -3)));
+    EXPECT_EQ(op->pValidPolygon->GetAt(2).cx, 720);
+    EXPECT_EQ(op->pValidPolygon->GetAt(2).cy, 0);
+    page.Region()->repaint();
+}
