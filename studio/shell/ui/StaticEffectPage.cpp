@@ -408,6 +408,7 @@ void StaticEffectPage::LevelMoved(int value)
         ShowLevel();
         return;
     }
+    editor_.HoldForRecordEdit();
     effect->nLevel = value;
     // A drag keeps one undo step, at its release; a key press is a gesture of its own.
     editor_.RecordEdited(!level_->isSliderDown());
@@ -422,13 +423,13 @@ bool StaticEffectPage::AddOutlinePoint(QPoint framePoint)
         return false;
     const QSize frame = FrameSize();
     const tagSIZE point{std::clamp(framePoint.x(), 0, frame.width()), std::clamp(framePoint.y(), 0, frame.height())};
-    if (!effect->pValidPolygon) {
+    editor_.HoldForRecordEdit();
+    if (!effect->pValidPolygon)
         effect->pValidPolygon = new (std::nothrow) TrackPoints(kPointBlock);
-        if (!effect->pValidPolygon)
-            return false;
-    }
-    if (effect->pValidPolygon->Add(point) < 0)
+    if (!effect->pValidPolygon || effect->pValidPolygon->Add(point) < 0) {
+        editor_.RecordEdited(false);  // nothing changed, but the filter must be let go again
         return false;
+    }
     editor_.RecordEdited(true);
     clear_->setEnabled(true);
     region_->update();
@@ -441,6 +442,7 @@ bool StaticEffectPage::ClearOutline()
     if (PointCount(effect) == 0)
         return false;
     // The emptied list stays: the record keeps its outline list, as a loaded one does.
+    editor_.HoldForRecordEdit();
     effect->pValidPolygon->RemoveAll();
     editor_.RecordEdited(true);
     clear_->setEnabled(false);
