@@ -19,7 +19,10 @@ status=0
 for step in "$@"; do
   case "$step" in
     key:*)
-      xdotool mousemove 640 300 && xdotool key --delay 100 "${step#key:}" || status=1 ;;
+      # No window manager gives the window the focus: the keys need it.
+      window=$(xdotool search --name '^Zolvex Video Studio' 2>/dev/null | head -1)
+      { [ -n "$window" ] && xdotool windowfocus --sync "$window" && xdotool key --delay 100 "${step#key:}"; } ||
+        status=1 ;;
     shot)
       ffmpeg -v error -y -f x11grab -video_size 1280x800 -i "$DISPLAY" -frames:v 1 "$shot" || status=1 ;;
     *)

@@ -176,8 +176,7 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
     // the focus (the library removes its entries, the timeline its selection).
     const std::pair<QKeySequence, int> keys[] = {{QKeySequence(Qt::CTRL | Qt::Key_Z), 10144},
                                                  {QKeySequence(Qt::CTRL | Qt::Key_Y), 10145},
-                                                 {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), 10145},
-                                                 {QKeySequence(Qt::CTRL | Qt::Key_S), 10139}};
+                                                 {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), 10145}};
     for (const auto& [key, id] : keys) {
         auto* shortcut = new QShortcut(key, this);
         connect(shortcut, &QShortcut::activated, this, [this, id = id] { RunCommand(id); });
@@ -380,9 +379,9 @@ void MainWindow::BuildMenus(QWidget* bar)
     addAction(file, 36, [this] { commands_->NewProject(); });
     addAction(file, 37, [this] { commands_->OpenProject(); });
     QAction* save = addAction(file, 38, [this] { commands_->SaveProject(); });
-    // Shown in the menu; the window's own shortcut serves the key.
+    // Ctrl+S wherever the focus is in the window, and shown in the menu.
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    save->setShortcutContext(Qt::WidgetShortcut);
+    this->addAction(save);
     file->addSeparator();
     addAction(file, 40, [this] { AdjustAudioLevel(); });
     addAction(file, 143, [this] { AdjustPictureTime(); });
