@@ -62,6 +62,8 @@ bench: build
 	$(BUILD)/bench/bench_renderer
 	$(BUILD)/bench/bench_encoder
 	$(BUILD)/bench/bench_library
+	$(BUILD)/bench/bench_edit
+	$(BUILD)/bench/bench_timeline $(BENCH_FLAGS)
 	scripts/bench-studio $(BUILD)
 
 gallery: build

@@ -29,6 +29,7 @@ bool ProjectCommands::NewProject()
     model_.dMarkIn = model_.dMarkOut = 0.0;
     model_.bMarkInSet = model_.bMarkOutSet = false;
     model_.bModified = false;
+    view_.TimelineReset(false);
     view_.ProjectReplaced();
     return true;
 }
@@ -71,6 +72,7 @@ bool ProjectCommands::OpenProject()
     model_.name = name;
     const bool loaded = store_.LoadProject() == 1;
     model_.bModified = false;
+    view_.TimelineReset(true);
     view_.ProjectReplaced();
     return loaded;
 }

@@ -38,6 +38,8 @@ public:
     virtual void HoldPreview() = 0;
     // The project was replaced or renamed: refresh the pages, stop the preview.
     virtual void ProjectReplaced() = 0;
+    // The timeline now holds a new empty project (false) or a loaded one (true).
+    virtual void TimelineReset(bool /*loaded*/) {}
 };
 
 class ProjectCommands {

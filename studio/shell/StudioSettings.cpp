@@ -44,5 +44,23 @@ std::string WindowGeometrySetting()
 
 void SetWindowGeometrySetting(const std::string& hex) { Settings().WriteString(ProgramKey(), "WindowGeometry", hex); }
 
+int PictureTimeSetting()
+{
+    uint32_t seconds = 0;
+    if (!Settings().ReadDword(ProgramKey(), "PictureTime", seconds) || seconds < uint32_t(kMinPictureSeconds) ||
+        seconds > uint32_t(kMaxPictureSeconds))
+        return kDefaultPictureSeconds;
+    return int(seconds);
+}
+
+void SetPictureTimeSetting(int seconds)
+{
+    if (seconds < kMinPictureSeconds)
+        seconds = kMinPictureSeconds;
+    if (seconds > kMaxPictureSeconds)
+        seconds = kMaxPictureSeconds;
+    Settings().WriteDword(ProgramKey(), "PictureTime", uint32_t(seconds));
+}
+
 }  // namespace studio
 }  // namespace zolvex

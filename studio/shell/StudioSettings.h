@@ -1,5 +1,6 @@
 // The program's own settings, kept between runs in the settings store under the
-// user's key: the language of the string table and the main window's geometry.
+// user's key: the language of the string table, the main window's geometry and how
+// long a picture plays when it becomes a scene.
 #pragma once
 
 #include <string>
@@ -15,6 +16,15 @@ void SetLanguageSetting(int language);
 // empty when none was kept.
 std::string WindowGeometrySetting();
 void SetWindowGeometrySetting(const std::string& hex);
+
+// Seconds a picture plays when it is put on the timeline, 1–60; 5 when never chosen
+// or out of range.
+constexpr int kDefaultPictureSeconds = 5;
+constexpr int kMinPictureSeconds = 1;
+constexpr int kMaxPictureSeconds = 60;
+int PictureTimeSetting();
+// Kept within 1–60.
+void SetPictureTimeSetting(int seconds);
 
 }  // namespace studio
 }  // namespace zolvex

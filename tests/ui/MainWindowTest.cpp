@@ -79,7 +79,8 @@ TEST_F(MainWindowTest, OpensWithItsTitlePagesAndMenus)
     for (QAction* a : window.MenuButton(0)->menu()->actions())
         if (!a->isSeparator())
             file << a->text();
-    EXPECT_EQ(file, (QStringList{"New Project", "Open Project", "Save Project", "Exit"}));
+    EXPECT_EQ(file, (QStringList{"New Project", "Open Project", "Save Project", "Adjust Audio Level",
+                                 "Picture Play Time", "Exit"}));
 
     // Ctrl+F, Ctrl+T, Ctrl+N, Ctrl+H open the four menus.
     EXPECT_EQ(MenuOpenedBy(window, Qt::Key_F), "New Project");

@@ -35,6 +35,8 @@
 #include "studio/project/ProjectFile.h"
 #include "studio/project/ProjectModel.h"
 #include "studio/project/ProjectRecords.h"
+#include "studio/project/ScreenLibrary.h"
+#include "platform/ReadFile.h"
 #include "tools/common/SampleEffect.h"
 #include "tools/zolvex-demo/DemoMedia.h"
 
@@ -418,6 +420,27 @@ void StockLibrary(const Paths& p)
         throw Failure("cannot store the media library in " + p.data);
 }
 
+// Three 3D screens over the landscape, so that the 3D Screen page has something to offer.
+void StockScreens(const Paths& p)
+{
+    ScreenLibrary screens;
+    screens.Load(p.data);
+    if (screens.Count() > 0)
+        return;
+    std::vector<unsigned char> picture;
+    std::string why;
+    if (!ReadRegularFile(p.landscape.c_str(), 64u << 20, picture, &why))
+        throw Failure("cannot read " + p.landscape + ": " + why);
+    for (int style : {0, 4, 9}) {
+        ScreenOp screen{};
+        screen.nStyle = style;
+        if (!screens.Add(picture, screen))
+            throw Failure("cannot make the 3D screens");
+    }
+    if (!screens.Save(p.data))
+        throw Failure("cannot store the 3D screens in " + p.data);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -439,6 +462,7 @@ int main(int argc, char** argv)
         ProjectModel model;
         BuildProject(p, model, &gifFrames);
         StockLibrary(p);
+        StockScreens(p);
         Report(p, model, gifFrames);
         return 0;
     } catch (const std::exception& e) {

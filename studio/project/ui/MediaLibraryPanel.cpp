@@ -19,6 +19,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <set>
 
 #include "studio/project/MediaFilters.h"
@@ -235,6 +236,17 @@ void MediaLibraryPanel::RemoveSelected()
         library_.Remove(e);
     library_.Store();
     model_->Refresh();
+}
+
+void MediaLibraryPanel::StepCurrent(int step)
+{
+    QAbstractItemView* view = CurrentView();
+    const int rows = view->model()->rowCount();
+    if (rows == 0)
+        return;
+    const QModelIndex at = view->currentIndex();
+    const int row = std::clamp((at.isValid() ? at.row() : (step > 0 ? -1 : rows)) + step, 0, rows - 1);
+    view->setCurrentIndex(view->model()->index(row, 0));
 }
 
 void MediaLibraryPanel::ShowMenu(const QPoint& at)

@@ -42,6 +42,10 @@ public:
     // The library entries selected in the view that shows.
     std::vector<size_t> Selection() const;
     void SetBrowseMode(int detail);
+    // The timeline's list commands while the library has the focus: Delete removes
+    // the selected entries, Move Left and Move Right step the current entry.
+    void RemoveSelected();
+    void StepCurrent(int step);
     QComboBox* FilterBox() const { return filter_; }
     QTabBar* PageBar() const { return pages_; }
     QListView* ThumbView() const { return thumbs_; }
@@ -67,7 +71,6 @@ private:
     void ShowProgress(int index, int count, const QString& path);
     void FinishImport();
     void ChooseFiles();
-    void RemoveSelected();
     void ShowMenu(const QPoint& at);
     QAbstractItemView* CurrentView() const;
 

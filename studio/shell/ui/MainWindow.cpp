@@ -30,9 +30,15 @@
 #include "studio/project/ui/ProjectListDialog.h"
 #include "studio/shell/StringTable.h"
 #include "studio/shell/StudioSettings.h"
+#include "studio/shell/ui/AudioLevelDialog.h"
+#include "studio/shell/ui/PictureTimeDialog.h"
 #include "studio/shell/ui/PlayerScreen.h"
+#include "studio/shell/ui/StickerPage.h"
+#include "studio/shell/ui/TextPage.h"
 #include "studio/shell/ui/SingleInstance.h"
-#include "studio/shell/ui/TimelineArea.h"
+#include "studio/shell/ui/TimelinePanel.h"
+#include "studio/shell/ui/TimelineView.h"
+#include "studio/shell/ui/TimelineView.h"
 
 namespace zolvex {
 namespace studio {
@@ -40,6 +46,22 @@ namespace studio {
 namespace {
 
 QString S(int n) { return QString::fromStdString(Str(n)); }
+
+// A message of the timeline, delivered on the window's thread.
+class StudioEvent : public QEvent {
+public:
+    static QEvent::Type Kind()
+    {
+        static const int kind = QEvent::registerEventType();
+        return QEvent::Type(kind);
+    }
+    StudioEvent(int message, int64_t first, int64_t second)
+        : QEvent(Kind()), message(message), first(first), second(second)
+    {
+    }
+    const int message;
+    const int64_t first, second;
+};
 
 // Labels without a number of the string table, in both languages.
 QString Text(const char* english, const char* chinese)
@@ -55,7 +77,8 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
       prompt_(prompt ? *prompt : ownPrompt_),
       database_(DataFolder()),
       library_(DataFolder()),
-      store_(model_)
+      store_(model_),
+      editor_(model_, prompt_, static_cast<ITimelineListener&>(*this))
 {
     setObjectName("MainWindow");
     // A later start finds this window by the instance name it carries.
@@ -85,9 +108,30 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
     pages_->addTab(libraryPanel_, S(1));
     screens_.Load(DataFolder());
     screenPage_ = new ScreenPage(screens_, DataFolder());
+    connect(libraryPanel_, &MediaLibraryPanel::addToTimeline, this,
+            [this](std::vector<size_t> entries) { editor_.AddToTimeline(library_, entries, PictureSeconds()); });
+    connect(screenPage_, &ScreenPage::addScreenItem, this, [this](ScreenOp item) {
+        item.pMaskPicture = item.pBackground = nullptr;
+        editor_.AddObject(OBJ_SCREEN3D, new ScreenOp(item));
+    });
+    screenPage_->SetEditor(&editor_);
+    textPage_ = new TextPage(editor_);
+    stickerPage_ = new StickerPage(editor_, library_, prompt_);
+    connect(stickerPage_, &StickerPage::holdPreview, this, [this] { HoldPreview(); });
+    connect(stickerPage_, &StickerPage::libraryChanged, this, [this] { libraryPanel_->Model().Refresh(); });
+    connect(libraryPanel_, &MediaLibraryPanel::importDone, stickerPage_, [this] { stickerPage_->Refresh(); });
+    // Titles and animated pictures share the Text page: both are laid over the scenes.
+    textTabs_ = new QTabWidget;
+    textTabs_->setObjectName("TextTabs");
+    textTabs_->addTab(textPage_, S(6));
+    textTabs_->addTab(stickerPage_, QString());
     for (int n = 2; n <= 7; ++n) {
         if (n == 3) {
             pages_->addTab(screenPage_, S(n));
+            continue;
+        }
+        if (n == 6) {
+            pages_->addTab(textTabs_, S(n));
             continue;
         }
         auto* page = new QFrame;
@@ -116,10 +160,176 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
     const QByteArray geometry = QByteArray::fromHex(QByteArray::fromStdString(WindowGeometrySetting()));
     if (!geometry.isEmpty())
         restoreGeometry(geometry);
+    // Ctrl+Z and Ctrl+Y wherever the focus is; Delete belongs to whichever list has
+    // the focus (the library removes its entries, the timeline its selection).
+    const std::pair<QKeySequence, int> keys[] = {{QKeySequence(Qt::CTRL | Qt::Key_Z), 10144},
+                                                 {QKeySequence(Qt::CTRL | Qt::Key_Y), 10145},
+                                                 {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), 10145},
+                                                 {QKeySequence(Qt::CTRL | Qt::Key_S), 10139}};
+    for (const auto& [key, id] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, [this, id = id] { RunCommand(id); });
+    }
+    auto* del = new QShortcut(QKeySequence::Delete, timeline_, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(del, &QShortcut::activated, this, [this] { RunCommand(10142); });
+
     Retranslate();
+    editor_.UpdateButtons();
+    // The filter is made once the window is on the screen, so that the start stays quick.
+    connect(this, &MainWindow::firstPainted, this, [this] { OpenPreview(); }, Qt::QueuedConnection);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The lists go with the model: the filter lets go of them first.
+    preview_.Hold(2000);
+    preview_.Close();
+}
+
+int MainWindow::PictureSeconds() const { return PictureTimeSetting(); }
+
+void MainWindow::OpenPreview()
+{
+    std::string error;
+    if (!preview_.Open(true, &error)) {
+        std::fprintf(stderr, "zolvex-studio: %s\n", error.c_str());
+        return;
+    }
+    preview_.SetFrame(model_.header);
+    RefreshFilter();
+}
+
+void MainWindow::HoldPreview()
+{
+    if (!preview_.Hold())
+        std::fprintf(stderr, "zolvex-studio: the preview did not come to rest\n");
+}
+
+void MainWindow::RefreshFilter()
+{
+    if (!preview_.IsOpen())
+        return;
+    preview_.Refresh(model_, PictureSeconds());
+    preview_.SetMusicVolume(audioLevel_);
+}
+
+void MainWindow::TimelineMessage(int message, int64_t first, int64_t second)
+{
+    if (message == kMsgAboutToEdit) {
+        HoldPreview();  // the lists change as soon as this returns
+        return;
+    }
+    QCoreApplication::postEvent(this, new StudioEvent(message, first, second));
+}
+
+void MainWindow::HandleMessage(int message, int64_t first, int64_t second)
+{
+    switch (message) {
+    case kMsgTimelineChanged:
+        RefreshFilter();
+        if (timeline_)
+            timeline_->Refresh();
+        UpdateTitle();
+        break;
+    case kMsgButtonState:
+        timeline_->SetButtonEnabled(int(first), second != 0);
+        // The last of the six states: the selection has settled.
+        if (first == kButtonMoveRight)
+            SelectionChanged();
+        break;
+    case kMsgAudioLevel:
+        audioLevel_ = int(second);
+        preview_.SetMusicVolume(audioLevel_);
+        break;
+    case kMsgPlayheadReleased:
+        preview_.Seek(editor_.playhead);
+        break;
+    case kMsgBusy:
+    case kMsgReady:
+        if (timeline_)
+            timeline_->Refresh();
+        playerScreen_->update();
+        break;
+    default: break;
+    }
+    (void)first;
+}
+
+bool MainWindow::RunCommand(int id)
+{
+    // Delete and Move Left/Right belong to the library's list while it has the focus.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && libraryPanel_->isAncestorOf(focus) && (id == 10142 || id == 10146 || id == 10147)) {
+        if (id == 10142)
+            libraryPanel_->RemoveSelected();
+        else
+            libraryPanel_->StepCurrent(id == 10146 ? -1 : 1);
+        return true;
+    }
+    switch (id) {
+    case 10135:
+    case 10224: commands_->NewProject(); break;
+    case 10138:
+    case 10225: commands_->OpenProject(); break;
+    case 10139: commands_->SaveProject(); break;
+    case 10140: editor_.BeginMark(TimelineEditor::MarkMode::kIn); break;
+    case 10141: editor_.BeginMark(TimelineEditor::MarkMode::kOut); break;
+    case 10143: editor_.CutMarkedRegion(); break;
+    case 10142: editor_.DeleteSelected(); break;
+    case 10144: editor_.Undo(); break;
+    case 10145: editor_.Redo(); break;
+    case 10146: editor_.MoveLeft(); break;
+    case 10147: editor_.MoveRight(); break;
+    case 10148: editor_.MoveUp(); break;
+    case 10149: editor_.MoveDown(); break;
+    case 10309:
+    case 10136: AdjustAudioLevel(); break;
+    default: return false;
+    }
+    if (timeline_)
+        timeline_->Refresh();
+    return true;
+}
+
+void MainWindow::SelectionChanged()
+{
+    textPage_->SelectionChanged();
+    stickerPage_->SelectionChanged();
+    screenPage_->SelectionChanged();
+    // A selected title or picture brings its page forward, so that it can be edited.
+    const int kind = editor_.TargetKind();
+    if (kind == OBJ_TEXT || kind == OBJ_PICTURE) {
+        textTabs_->setCurrentIndex(kind == OBJ_TEXT ? 0 : 1);
+        pages_->setCurrentWidget(textTabs_);
+    } else if (kind == OBJ_SCREEN3D) {
+        pages_->setCurrentWidget(screenPage_);
+    }
+}
+
+void MainWindow::AdjustAudioLevel()
+{
+    AudioLevelDialog dialog(audioLevel_, this);
+    connect(&dialog, &AudioLevelDialog::levelChanged, this,
+            [this](int level) { HandleMessage(kMsgAudioLevel, 0, level); });
+    dialog.exec();
+}
+
+void MainWindow::AdjustPictureTime()
+{
+    PictureTimeDialog dialog(this);
+    if (dialog.exec() == QDialog::Accepted)
+        RefreshFilter();
+}
+
+void MainWindow::TimelineReset(bool loaded)
+{
+    if (loaded)
+        editor_.ProjectLoaded();
+    else
+        editor_.NewProject();
+    preview_.SetFrame(model_.header);
+    RefreshFilter();
+}
 
 void MainWindow::BuildMenus(QWidget* bar)
 {
@@ -153,7 +363,13 @@ void MainWindow::BuildMenus(QWidget* bar)
     QMenu* file = menus_[0];
     addAction(file, 36, [this] { commands_->NewProject(); });
     addAction(file, 37, [this] { commands_->OpenProject(); });
-    addAction(file, 38, [this] { commands_->SaveProject(); });
+    QAction* save = addAction(file, 38, [this] { commands_->SaveProject(); });
+    // Shown in the menu; the window's own shortcut serves the key.
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    save->setShortcutContext(Qt::WidgetShortcut);
+    file->addSeparator();
+    addAction(file, 40, [this] { AdjustAudioLevel(); });
+    addAction(file, 143, [this] { AdjustPictureTime(); });
     file->addSeparator();
     addAction(file, 39, [this] { close(); });
 
@@ -205,8 +421,16 @@ QWidget* MainWindow::BuildPlayer()
 
 QWidget* MainWindow::BuildTimeline()
 {
-    auto* timeline = new TimelineArea(model_);
-    timeline->setObjectName("Timeline");
+    auto* timeline = new TimelinePanel(editor_);
+    // A mark mode begun by a button takes the mouse, so the panel looks again after
+    // each command.
+    connect(timeline, &TimelinePanel::commandRequested, this, [this, timeline](int id) {
+        RunCommand(id);
+        timeline->Refresh();
+    });
+    connect(timeline->View(), &TimelineView::playheadReleased, this,
+            [this] { HandleMessage(kMsgPlayheadReleased, 0, 0); });
+    timeline_ = timeline;
     return timeline;
 }
 
@@ -225,6 +449,11 @@ void MainWindow::Retranslate()
         pages_->setTabText(n - 1, S(n));
     libraryPanel_->Retranslate();
     screenPage_->Retranslate();
+    timeline_->Retranslate();
+    textPage_->Retranslate();
+    stickerPage_->Retranslate();
+    textTabs_->setTabText(0, S(6));
+    textTabs_->setTabText(1, Text("Animated Pictures", "动画图片"));
     for (auto& [widget, n] : labelled_) {
         if (auto* b = qobject_cast<QAbstractButton*>(widget))
             b->setText(S(n));
@@ -237,7 +466,8 @@ void MainWindow::Retranslate()
 void MainWindow::UpdateTitle()
 {
     const std::string name = model_.name.empty() ? Str(96) : model_.name;
-    setWindowTitle(S(0) + " - " + QString::fromStdString(name));
+    // The star says there is work not saved yet.
+    setWindowTitle(S(0) + " - " + QString::fromStdString(name) + (model_.bModified ? " *" : ""));
 }
 
 void MainWindow::SetLanguage(int language)
@@ -254,8 +484,8 @@ void MainWindow::SetLanguage(int language)
 void MainWindow::ProjectReplaced()
 {
     Retranslate();
-    if (QWidget* timeline = whole_->widget(1))
-        timeline->update();
+    if (timeline_)
+        timeline_->Refresh();
 }
 
 bool MainWindow::AskProject(const std::string& title, NewProjectChoice* choice)
@@ -283,6 +513,7 @@ bool MainWindow::OpenProjectNamed(const std::string& name)
     if (!loaded)
         model_.name = Str(96);
     model_.bModified = false;
+    TimelineReset(true);
     ProjectReplaced();
     return loaded;
 }
@@ -334,6 +565,11 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 bool MainWindow::event(QEvent* event)
 {
+    if (event->type() == StudioEvent::Kind()) {
+        const auto* e = static_cast<StudioEvent*>(event);
+        HandleMessage(e->message, e->first, e->second);
+        return true;
+    }
     const bool handled = QMainWindow::event(event);
     // The window's first frame is on the screen once the first update request after
     // showing has been served.

@@ -14,7 +14,9 @@
 #include "studio/project/ProjectFile.h"
 #include "studio/project/ProjectModel.h"
 #include "studio/project/ScreenLibrary.h"
+#include "studio/shell/PreviewLink.h"
 #include "studio/shell/ProjectCommands.h"
+#include "studio/shell/TimelineEditor.h"
 #include "studio/shell/ui/QtPrompt.h"
 
 class QLabel;
@@ -29,8 +31,11 @@ namespace studio {
 
 class MediaLibraryPanel;
 class ScreenPage;
+class StickerPage;
+class TimelinePanel;
+class TextPage;
 
-class MainWindow : public QMainWindow, private IProjectDialogs, private IProjectView {
+class MainWindow : public QMainWindow, private IProjectDialogs, private IProjectView, private ITimelineListener {
     Q_OBJECT
 public:
     // `prompt` answers every message box (the window's own when null).
@@ -41,6 +46,14 @@ public:
     ProjectCommands& Commands() { return *commands_; }
     QTabWidget* Pages() const { return pages_; }
     MediaLibrary& Library() { return library_; }
+    TimelineEditor& Editor() { return editor_; }
+    PreviewLink& Preview() { return preview_; }
+    // Runs a command of the window by its program identifier (10140 Mark-In … 10149
+    // Move Down, 10309 the audio level); false for one it does not know.
+    bool RunCommand(int id);
+    // The picture play time in seconds.
+    int PictureSeconds() const;
+    int AudioLevel() const { return audioLevel_; }
     // The menu buttons: File, animation effects, Navigation, Help.
     QToolButton* MenuButton(int k) const { return menuButtons_[size_t(k)]; }
     // Opens the project named in the data folder (the command line's project).
@@ -62,8 +75,18 @@ private:
     bool AskProjectToOpen(std::string* name) override;
     // IProjectView
     bool TimelineBusy() override { return model_.bBusy; }
-    void HoldPreview() override {}
+    void HoldPreview() override;
     void ProjectReplaced() override;
+    void TimelineReset(bool loaded) override;
+    // ITimelineListener: 1149 is served at once, the rest arrive as queued events.
+    void TimelineMessage(int message, int64_t first, int64_t second) override;
+    void HandleMessage(int message, int64_t first, int64_t second);
+    void RefreshFilter();
+    void OpenPreview();
+    void AdjustAudioLevel();
+    void AdjustPictureTime();
+    // The property pages follow the timeline's selection.
+    void SelectionChanged();
 
     void BuildMenus(QWidget* bar);
     QWidget* BuildPlayer();
@@ -82,6 +105,9 @@ private:
     ScreenLibrary screens_;
     ProjectStore store_;
     std::unique_ptr<ProjectCommands> commands_;
+    TimelineEditor editor_;
+    PreviewLink preview_;
+    int audioLevel_ = 50;
 
     std::vector<QToolButton*> menuButtons_;
     std::vector<QMenu*> menus_;
@@ -92,9 +118,13 @@ private:
     QTabWidget* pages_ = nullptr;
     MediaLibraryPanel* libraryPanel_ = nullptr;
     ScreenPage* screenPage_ = nullptr;
+    TextPage* textPage_ = nullptr;
+    StickerPage* stickerPage_ = nullptr;
+    QTabWidget* textTabs_ = nullptr;
     QSplitter* upper_ = nullptr;
     QSplitter* whole_ = nullptr;
     QWidget* playerScreen_ = nullptr;
+    TimelinePanel* timeline_ = nullptr;
     bool painted_ = false;
 };
 
