@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QString>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstdio>
@@ -161,6 +162,10 @@ bool AutosaveController::OfferRecovery(bool everyProject)
                        "上次退出工作室时，项目“%1”有未保存的更改。可以恢复它在 %2 自动保存的副本。\n\n是否恢复？");
         const int answer = prompt_.Show(question.arg(name, When(entry.savedAt)).toStdString(), Str(0),
                                         kPromptQuestion, kPromptYesNo);
+        // The keyboard goes back to the window the question came up over (without a
+        // window manager nobody else hands it back).
+        if (auto* window = qobject_cast<QWidget*>(parent()))
+            window->activateWindow();
         if (answer != kAnswerYes) {
             Autosave::Discard(entry);
             continue;
@@ -199,6 +204,7 @@ bool AutosaveController::RestoreFrom(const AutosaveEntry& entry)
     view_.ProjectReplaced();
     seen_ = model_.nChanges;
     restoring_ = false;
+    std::fprintf(stderr, "zolvex-studio: \"%s\" restored from its autosave\n", model_.name.c_str());
 
     if (!result.droppedPictures.empty() || !result.missingScenes.empty()) {
         QString text = Text("The project \"%1\" was restored.", "项目“%1”已恢复。").arg(Q(model_.name));
