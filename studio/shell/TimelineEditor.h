@@ -52,7 +52,7 @@ enum TransitionMode : int {
     kTransitionsInSequence = 0,  // "Add All In Sequence"
     kTransitionsRandom = 1,      // "Random Add All"
     kTransitionsChosen = 2,      // the chosen ones, from the selected scene on
-    kTransitionsNone = 3,        // "Delete Selected Transtions": the selected scene's, or every one
+    kTransitionsNone = 3,        // "Delete Selected Transtions": the selected scene's
 };
 
 constexpr int kTransitionCount = 28;
@@ -121,6 +121,9 @@ public:
     bool AddToTimeline(MediaLibrary& library, const std::vector<size_t>& selection, int pictureSeconds);
     // Message 1152; `chosen` is the list of transitions for kTransitionsChosen.
     bool SetTransitions(int mode, const std::vector<int>& chosen = {}, unsigned seed = 0);
+    // A page is about to change the selected record in place: the filter lets go of
+    // it first (1149), as it does before every edit of the lists.
+    void HoldForRecordEdit() { Send(kMsgAboutToEdit); }
     // A page edited the selected record in place: modified, 1144; `finished` (the end
     // of the gesture) also keeps an undo step when something changed.
     void RecordEdited(bool finished);

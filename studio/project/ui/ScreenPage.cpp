@@ -210,6 +210,7 @@ void ScreenPage::Edit(Change change)
     if (filling_)
         return;
     if (ScreenOp* op = Target()) {
+        editor_->HoldForRecordEdit();
         change(*op);
         editing_ = true;
         editor_->RecordEdited(false);

@@ -34,7 +34,9 @@
 #include "studio/shell/ui/AutosaveController.h"
 #include "studio/shell/ui/PictureTimeDialog.h"
 #include "studio/shell/ui/PlayerScreen.h"
+#include "studio/shell/ui/StaticEffectPage.h"
 #include "studio/shell/ui/StickerPage.h"
+#include "studio/shell/ui/TransitionPage.h"
 #include "studio/shell/ui/TextPage.h"
 #include "studio/shell/ui/SingleInstance.h"
 #include "studio/shell/ui/TimelinePanel.h"
@@ -133,6 +135,16 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
         }
         if (n == 6) {
             pages_->addTab(textTabs_, S(n));
+            continue;
+        }
+        if (n == 4) {
+            transitionPage_ = new TransitionPage(editor_);
+            pages_->addTab(transitionPage_, S(n));
+            continue;
+        }
+        if (n == 5) {
+            effectPage_ = new StaticEffectPage(editor_);
+            pages_->addTab(effectPage_, S(n));
             continue;
         }
         auto* page = new QFrame;
@@ -298,6 +310,8 @@ void MainWindow::SelectionChanged()
 {
     textPage_->SelectionChanged();
     stickerPage_->SelectionChanged();
+    transitionPage_->SelectionChanged();
+    effectPage_->SelectionChanged();
     screenPage_->SelectionChanged();
     // A selected title or picture brings its page forward, so that it can be edited.
     const int kind = editor_.TargetKind();
@@ -306,6 +320,8 @@ void MainWindow::SelectionChanged()
         pages_->setCurrentWidget(textTabs_);
     } else if (kind == OBJ_SCREEN3D) {
         pages_->setCurrentWidget(screenPage_);
+    } else if (kind == OBJ_EFFECT && effectPage_->EditedEffect()) {
+        pages_->setCurrentWidget(effectPage_);
     }
 }
 
@@ -455,6 +471,8 @@ void MainWindow::Retranslate()
     timeline_->Retranslate();
     textPage_->Retranslate();
     stickerPage_->Retranslate();
+    transitionPage_->Retranslate();
+    effectPage_->Retranslate();
     textTabs_->setTabText(0, S(6));
     textTabs_->setTabText(1, Text("Animated Pictures", "动画图片"));
     for (auto& [widget, n] : labelled_) {

@@ -32,7 +32,9 @@ namespace studio {
 class AutosaveController;
 class MediaLibraryPanel;
 class ScreenPage;
+class StaticEffectPage;
 class StickerPage;
+class TransitionPage;
 class TimelinePanel;
 class TextPage;
 
@@ -121,6 +123,8 @@ private:
     MediaLibraryPanel* libraryPanel_ = nullptr;
     ScreenPage* screenPage_ = nullptr;
     TextPage* textPage_ = nullptr;
+    TransitionPage* transitionPage_ = nullptr;
+    StaticEffectPage* effectPage_ = nullptr;
     StickerPage* stickerPage_ = nullptr;
     QTabWidget* textTabs_ = nullptr;
     QSplitter* upper_ = nullptr;

@@ -305,6 +305,7 @@ bool StickerPage::ChangeSticker()
     if (!OpenChosen(fresh))
         return false;
     emit holdPreview();
+    editor_.HoldForRecordEdit();
     const int alpha = target->nAlpha;
     CloseStickerPicture(*target);
     std::memcpy(target->szPath, fresh.szPath, sizeof target->szPath);
@@ -341,6 +342,7 @@ void StickerPage::Edit(Change change)
     if (filling_)
         return;
     if (StickerOp* op = Target()) {
+        editor_.HoldForRecordEdit();
         change(*op);
         editing_ = true;
         editor_.RecordEdited(false);

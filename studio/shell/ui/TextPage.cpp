@@ -565,6 +565,7 @@ void TextPage::Edit(Change change)
     if (filling_)
         return;
     if (TextOp* t = Target()) {
+        editor_.HoldForRecordEdit();
         change(*t);
         editing_ = true;
         editor_.RecordEdited(false);
