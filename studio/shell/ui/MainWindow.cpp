@@ -31,6 +31,7 @@
 #include "studio/shell/StringTable.h"
 #include "studio/shell/StudioSettings.h"
 #include "studio/shell/ui/AudioLevelDialog.h"
+#include "studio/shell/ui/AutosaveController.h"
 #include "studio/shell/ui/PictureTimeDialog.h"
 #include "studio/shell/ui/PlayerScreen.h"
 #include "studio/shell/ui/StaticEffectPage.h"
@@ -186,6 +187,8 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
 
     Retranslate();
     editor_.UpdateButtons();
+    autosave_ = new AutosaveController(model_, prompt_, static_cast<IProjectView&>(*this), this);
+    autosave_->Start();
     // The filter is made once the window is on the screen, so that the start stays quick.
     connect(this, &MainWindow::firstPainted, this, [this] { OpenPreview(); }, Qt::QueuedConnection);
 }
@@ -503,6 +506,8 @@ void MainWindow::ProjectReplaced()
     Retranslate();
     if (timeline_)
         timeline_->Refresh();
+    if (autosave_)
+        autosave_->ProjectReplaced();
 }
 
 bool MainWindow::AskProject(const std::string& title, NewProjectChoice* choice)
@@ -578,6 +583,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     SetWindowGeometrySetting(saveGeometry().toHex().toStdString());
     QMainWindow::closeEvent(event);
+    if (event->isAccepted())
+        autosave_->Closed();
 }
 
 bool MainWindow::event(QEvent* event)

@@ -29,6 +29,7 @@ class QSplitter;
 namespace zolvex {
 namespace studio {
 
+class AutosaveController;
 class MediaLibraryPanel;
 class ScreenPage;
 class StaticEffectPage;
@@ -50,6 +51,7 @@ public:
     MediaLibrary& Library() { return library_; }
     TimelineEditor& Editor() { return editor_; }
     PreviewLink& Preview() { return preview_; }
+    AutosaveController& Autosaves() { return *autosave_; }
     // Runs a command of the window by its program identifier (10140 Mark-In … 10149
     // Move Down, 10309 the audio level); false for one it does not know.
     bool RunCommand(int id);
@@ -130,6 +132,7 @@ private:
     QWidget* playerScreen_ = nullptr;
     TimelinePanel* timeline_ = nullptr;
     bool painted_ = false;
+    AutosaveController* autosave_ = nullptr;
 };
 
 }  // namespace studio

@@ -1,0 +1,43 @@
+#!/bin/bash
+# One session of the real studio for the recovery test, on its own accessibility bus
+# (run it inside dbus-run-session): starts zolvex-studio on the given project, runs
+# the steps and ends the studio with SIGKILL, as a crash would.
+#   recovery-session.sh STUDIO PROJECT SHOT LOG STEP...
+# Steps are drive_studio.py's, plus key:KEYS (xdotool key names), shot (the
+# screenshot), autosaved (waits up to 30 s for a whole autosave in the data folder)
+# and crash (kills the studio outright there and then). DISPLAY and the data folder
+# come from the environment.
+set -u
+studio=$1 project=$2 shot=$3 log=$4
+shift 4
+here=$(dirname "$0")
+/usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+launcher=$!
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb
+"$studio" "$project" 2>"$log" &
+pid=$!
+status=0
+for step in "$@"; do
+  case "$step" in
+    key:*)
+      xdotool mousemove 640 300 && xdotool key --delay 100 "${step#key:}" || status=1 ;;
+    shot)
+      ffmpeg -v error -y -f x11grab -video_size 1280x800 -i "$DISPLAY" -frames:v 1 "$shot" || status=1 ;;
+    autosaved)
+      # The side record is written after the copy, so its presence means both are whole.
+      found=
+      for _ in $(seq 300); do
+        if compgen -G "$ZOLVEX_DATA_DIR/Autosave/*.info" >/dev/null; then found=1; break; fi
+        sleep 0.1
+      done
+      [ -n "$found" ] || { echo "recovery-session: no autosave appeared" >&2; status=1; break; } ;;
+    crash)
+      kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null ;;
+    *)
+      /usr/bin/python3 "$here/drive_studio.py" "$step" || { status=1; break; } ;;
+  esac
+done
+kill -KILL "$pid" 2>/dev/null
+wait "$pid" 2>/dev/null
+kill "$launcher" 2>/dev/null
+exit $status
