@@ -85,7 +85,7 @@ int main(int argc, char** argv)
         MediaLibraryPanel panel(library);
         panel.resize(740, 520);
         panel.show();
-        QTest::qWaitForWindowExposed(&panel);
+        (void)QTest::qWaitForWindowExposed(&panel);
         panel.ThumbView()->grab();  // the view painted, thumbnails decoded
         loadMs = double(clock.nsecsElapsed()) / 1e6;
         std::printf("library of %zu entries\n", library.Count());

@@ -119,7 +119,7 @@ protected:
             Capture("env DISPLAY=" + display + " ZOLVEX_DATA_DIR=" + Quote(root + "/Data") + " XDG_CONFIG_HOME=" +
                         Quote(root + "/config") + " XDG_RUNTIME_DIR=" + Quote(root + "/run") +
                         " timeout 150 dbus-run-session -- " +
-                        Quote(std::string(ZOLVEX_SOURCE_DIR) + "/tests/ui/recovery-session.sh") + " " +
+                        Quote(std::string(ZOLVEX_SOURCE_DIR) + "/tests/ui/studio-session.sh") + " " +
                         Quote(ZOLVEX_STUDIO) + " Demo " + Quote(shot) + " " + Quote(logFile) + " " + steps + " 2>&1",
                     &status);
         *log = out + ReadText(logFile);
@@ -157,13 +157,12 @@ TEST_F(RecoveryProgramTest, EditsOfAKilledStudioComeBackAndSave)
     ASSERT_TRUE(ProjectStore::Parse(ReadBytes(autosaves + copies[0]), copy));
     ASSERT_EQ(copy.ObjectCount(), before.ObjectCount() + 2) << "the copy holds the last edit";
 
-    // The next start asks; Yes, then File > Save Project from the keyboard (Ctrl+F
-    // opens the File menu, whose third entry it is).
+    // The next start asks; Yes, then Ctrl+S saves.
     const std::string out = std::string(ZOLVEX_SOURCE_DIR) + "/out";
     mkdir(out.c_str(), 0755);
     const std::string shot = out + "/studio-recovery-question.png";
     ASSERT_EQ(Session(shot,
-                      "wait:2 shot press:Yes wait:3 key:ctrl+f wait:1 key:Down key:Down key:Down key:Return wait:2",
+                      "wait:2 shot press:Yes wait:3 key:ctrl+s wait:2",
                       &log),
               0)
         << log;

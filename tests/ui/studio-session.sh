@@ -3,8 +3,10 @@
 # dbus-run-session): starts zolvex-studio with the given project, drives it with
 # drive_studio.py, sends the keys, takes a screenshot and ends the studio.
 #   studio-session.sh STUDIO PROJECT SHOT LOG STEP...
-# Steps are drive_studio.py's, plus key:KEYS (xdotool key names) and shot (the
-# screenshot, taken where it stands in the steps). DISPLAY and the data folder
+# Steps are drive_studio.py's, plus key:KEYS (xdotool key names), shot (the
+# screenshot, taken where it stands in the steps), autosaved (waits up to 30 s for a
+# whole autosave in the data folder) and crash (kills the studio outright there and
+# then, as a crash would). DISPLAY and the data folder
 # come from the environment.
 set -u
 studio=$1 project=$2 shot=$3 log=$4
@@ -23,6 +25,16 @@ for step in "$@"; do
       window=$(xdotool search --name '^Zolvex Video Studio' 2>/dev/null | head -1)
       { [ -n "$window" ] && xdotool windowfocus --sync "$window" && xdotool key --delay 100 "${step#key:}"; } ||
         status=1 ;;
+    autosaved)
+      # The side record is written after the copy, so its presence means both are whole.
+      found=
+      for _ in $(seq 300); do
+        if compgen -G "$ZOLVEX_DATA_DIR/Autosave/*.info" >/dev/null; then found=1; break; fi
+        sleep 0.1
+      done
+      [ -n "$found" ] || { echo "studio-session: no autosave appeared" >&2; status=1; break; } ;;
+    crash)
+      kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null ;;
     shot)
       ffmpeg -v error -y -f x11grab -video_size 1280x800 -i "$DISPLAY" -frames:v 1 "$shot" || status=1 ;;
     *)
