@@ -164,7 +164,7 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
     whole_->addWidget(BuildTimeline());
     whole_->setStretchFactor(0, 3);
     whole_->setStretchFactor(1, 1);
-    whole_->setSizes({560, 200});
+    whole_->setSizes({510, 250});
     column->addWidget(whole_, 1);
     setCentralWidget(central);
 
