@@ -278,49 +278,26 @@ void TimelineEditor::ShowNoScene(int text) { prompt_.Show(Str(text), Str(0), kPr
 
 // ---- moving and deleting ----------------------------------------------------------------
 
-bool TimelineEditor::MoveLeft()
+// The selected scene (or object) one place along its list; nothing at either end.
+bool TimelineEditor::MoveSelected(bool scene, int step)
 {
-    const int i = SelectedScene();
-    if (model_.bBusy || i <= 0)
+    const int i = scene ? SelectedScene() : SelectedObject();
+    const int to = i + step;
+    if (model_.bBusy || i < 0 || to < 0 || to >= (scene ? model_.SceneCount() : model_.ObjectCount()))
         return false;
     Begin();
-    model_.MoveScene(i, i - 1);
+    if (scene)
+        model_.MoveScene(i, to);
+    else
+        model_.MoveObject(i, to);
     Finish(true);
     return true;
 }
 
-bool TimelineEditor::MoveRight()
-{
-    const int i = SelectedScene();
-    if (model_.bBusy || i < 0 || i >= model_.SceneCount() - 1)
-        return false;
-    Begin();
-    model_.MoveScene(i, i + 1);
-    Finish(true);
-    return true;
-}
-
-bool TimelineEditor::MoveUp()
-{
-    const int i = SelectedObject();
-    if (model_.bBusy || i <= 0)
-        return false;
-    Begin();
-    model_.MoveObject(i, i - 1);
-    Finish(true);
-    return true;
-}
-
-bool TimelineEditor::MoveDown()
-{
-    const int i = SelectedObject();
-    if (model_.bBusy || i < 0 || i >= model_.ObjectCount() - 1)
-        return false;
-    Begin();
-    model_.MoveObject(i, i + 1);
-    Finish(true);
-    return true;
-}
+bool TimelineEditor::MoveLeft() { return MoveSelected(true, -1); }
+bool TimelineEditor::MoveRight() { return MoveSelected(true, 1); }
+bool TimelineEditor::MoveUp() { return MoveSelected(false, -1); }
+bool TimelineEditor::MoveDown() { return MoveSelected(false, 1); }
 
 bool TimelineEditor::DeleteSelected()
 {
@@ -421,34 +398,25 @@ bool TimelineEditor::CutMarkedRegion()
 
 // ---- undo ---------------------------------------------------------------------------------
 
-bool TimelineEditor::Undo()
+// Undo and Redo step along the history and keep no step of their own: the frame
+// only refreshes.
+bool TimelineEditor::StepHistory(bool back)
 {
-    if (model_.bBusy || history_.Index() <= 0)
+    const bool possible = back ? history_.Index() > 0 : history_.Index() + 1 < int(history_.Size());
+    if (model_.bBusy || !possible)
         return false;
     Begin();
-    const bool stepped = history_.Undo();
+    const bool stepped = back ? history_.Undo() : history_.Redo();
     if (stepped)
         ++model_.nChanges;
-    // Undo keeps no step of its own: the frame only refreshes.
     Finish(false);
     if (stepped)
         model_.bModified = true;
     return stepped;
 }
 
-bool TimelineEditor::Redo()
-{
-    if (model_.bBusy || history_.Index() + 1 >= int(history_.Size()))
-        return false;
-    Begin();
-    const bool stepped = history_.Redo();
-    if (stepped)
-        ++model_.nChanges;
-    Finish(false);
-    if (stepped)
-        model_.bModified = true;
-    return stepped;
-}
+bool TimelineEditor::Undo() { return StepHistory(true); }
+bool TimelineEditor::Redo() { return StepHistory(false); }
 
 // ---- adding -------------------------------------------------------------------------------
 

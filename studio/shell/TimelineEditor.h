@@ -166,6 +166,8 @@ private:
     void Send(int message, int64_t first = 0, int64_t second = 0) { listener_.TimelineMessage(message, first, second); }
     void ShowNoScene(int text);
     void MarkOnly(bool scene, int i);
+    bool MoveSelected(bool scene, int step);
+    bool StepHistory(bool back);
 
     ProjectModel& model_;
     IPrompt& prompt_;
