@@ -8,8 +8,10 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -91,6 +93,22 @@ inline bool AddSampleObject(studio::ProjectModel& model, int32_t kind, double s,
 // Listens to nothing.
 struct QuietListener : studio::ITimelineListener {
     void TimelineMessage(int, int64_t, int64_t) override {}
+};
+
+// Keeps every message number; 1163 comes from the busy timer's thread.
+struct CountingListener : studio::ITimelineListener {
+    std::mutex mutex;
+    std::vector<int> messages;
+    void TimelineMessage(int message, int64_t, int64_t) override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        messages.push_back(message);
+    }
+    int Count(int message)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return int(std::count(messages.begin(), messages.end(), message));
+    }
 };
 
 }  // namespace testsupport

@@ -28,6 +28,7 @@
 #include "studio/shell/ui/ProgramPictures.h"
 #include "studio/shell/ui/StaticEffectPage.h"
 #include "studio/shell/ui/TransitionPage.h"
+#include "tests/support/SampleTimeline.h"
 #include "tests/support/ScriptedPrompt.h"
 
 using namespace zolvex;
@@ -35,22 +36,7 @@ using namespace zolvex::studio;
 
 namespace {
 
-class Heard : public ITimelineListener {
-public:
-    // 1163 comes from the busy timer's thread.
-    void TimelineMessage(int message, int64_t, int64_t) override
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        messages.push_back(message);
-    }
-    int Count(int message)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        return int(std::count(messages.begin(), messages.end(), message));
-    }
-    std::mutex mutex;
-    std::vector<int> messages;
-};
+using Heard = testsupport::CountingListener;
 
 void Grab(QWidget& page, const char* name)
 {

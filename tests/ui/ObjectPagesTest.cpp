@@ -39,6 +39,7 @@
 #include "studio/shell/ui/StickerPage.h"
 #include "studio/shell/ui/TextPage.h"
 #include "tests/support/ScratchFolder.h"
+#include "tests/support/SampleTimeline.h"
 #include "tests/support/ScriptedPrompt.h"
 
 using namespace zolvex;
@@ -46,21 +47,7 @@ using namespace zolvex::studio;
 
 namespace {
 
-class Heard : public ITimelineListener {
-public:
-    void TimelineMessage(int message, int64_t, int64_t) override
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        messages.push_back(message);
-    }
-    int Count(int message)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        return int(std::count(messages.begin(), messages.end(), message));
-    }
-    std::mutex mutex;
-    std::vector<int> messages;
-};
+using Heard = testsupport::CountingListener;
 
 void Grab(QWidget& page, const char* name)
 {

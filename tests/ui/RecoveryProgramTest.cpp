@@ -22,21 +22,13 @@
 #include "filter/timeline/model/TimelineRecords.h"
 #include "platform/ReadFile.h"
 #include "studio/project/ProjectFile.h"
-#include "tests/support/Command.h"
+#include "tests/support/DemoStudio.h"
 
 using namespace zolvex;
 using namespace zolvex::studio;
 using namespace zolvex::testsupport;
 
 namespace {
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::vector<unsigned char> ReadBytes(const std::string& path)
 {
@@ -70,63 +62,9 @@ std::vector<std::string> Titles(ProjectModel& model)
     return titles;
 }
 
-class RecoveryProgramTest : public ::testing::Test {
+class RecoveryProgramTest : public DemoStudioTest {
 protected:
-    void SetUp() override
-    {
-        for (const char* tool : {"Xvfb", "xdotool", "xdpyinfo", "ffmpeg", "dbus-run-session"})
-            if (!HaveTool(tool))
-                GTEST_SKIP() << tool << " is missing";
-        if (access("/usr/libexec/at-spi-bus-launcher", X_OK) != 0 ||
-            std::system("/usr/bin/python3 -c 'import pyatspi' 2>/dev/null") != 0)
-            GTEST_SKIP() << "AT-SPI (at-spi2-core, python3-pyatspi) is missing";
-        char pattern[] = "/tmp/zolvex-recovery-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
-        mkdir((root + "/run").c_str(), 0700);
-        // Displays of our own, apart from those of the other program tests.
-        for (int n = 20; n < 40 && display.empty(); ++n)
-            if (access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) != 0)
-                display = ":" + std::to_string(n);
-        ASSERT_FALSE(display.empty());
-        xvfb = Spawn("Xvfb " + display + " -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1");
-        ASSERT_GT(xvfb, 0);
-        for (int i = 0; i < 100 && Run("xdpyinfo >/dev/null 2>&1") != 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        int status = -1;
-        const std::string made = Capture(std::string(ZOLVEX_DEMO) + " " + Quote(root) + " 2>&1", &status);
-        ASSERT_EQ(status, 0) << made;
-    }
-    void TearDown() override
-    {
-        if (xvfb > 0)
-            kill(xvfb, SIGTERM), waitpid(xvfb, nullptr, 0);
-        if (!root.empty())
-            std::system(("rm -rf '" + root + "'").c_str());
-    }
-    int Run(const std::string& command) const
-    {
-        int status = -1;
-        Capture("DISPLAY=" + display + " " + command, &status);
-        return status;
-    }
-    // One studio session with its steps; the exit status of the steps.
-    int Session(const std::string& shot, const std::string& steps, std::string* log)
-    {
-        const std::string logFile = root + "/studio.log";
-        int status = -1;
-        const std::string out =
-            Capture("env DISPLAY=" + display + " ZOLVEX_DATA_DIR=" + Quote(root + "/Data") + " XDG_CONFIG_HOME=" +
-                        Quote(root + "/config") + " XDG_RUNTIME_DIR=" + Quote(root + "/run") +
-                        " timeout 150 dbus-run-session -- " +
-                        Quote(std::string(ZOLVEX_SOURCE_DIR) + "/tests/ui/studio-session.sh") + " " +
-                        Quote(ZOLVEX_STUDIO) + " Demo " + Quote(shot) + " " + Quote(logFile) + " " + steps + " 2>&1",
-                    &status);
-        *log = out + ReadText(logFile);
-        return status;
-    }
-    std::string root, display;
-    pid_t xvfb = -1;
+    RecoveryProgramTest() : DemoStudioTest(20, 40) {}
 };
 
 }  // namespace

@@ -30,20 +30,7 @@ using zolvex::testsupport::ScriptedPrompt;
 
 namespace {
 
-struct Heard : ITimelineListener {
-    std::mutex mutex;
-    std::vector<int> messages;
-    void TimelineMessage(int message, int64_t, int64_t) override
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        messages.push_back(message);
-    }
-    int Count(int message)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        return int(std::count(messages.begin(), messages.end(), message));
-    }
-};
+using Heard = testsupport::CountingListener;
 
 // Two scenes of 5.5 s on a view 1,210 pixels wide: 100 pixels a second from x = 110.
 class TimelineViewTest : public ::testing::Test {
