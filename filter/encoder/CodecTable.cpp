@@ -14,6 +14,7 @@ const CodecEntry kCodecs[] = {
     {kCodecMsMpeg4v2, "msmpeg4v2", "msmpeg4v2"},
     {kCodecMsMpeg4v3, "msmpeg4v3", "msmpeg4"},
     {kCodecFlv1, "flv1", "flv"},
+    {kCodecH264, "h264", "libx264"},
     {kCodecPcmS16le, "pcm_s16le", "pcm_s16le"},
     {0x10001, "pcm_s16be", "pcm_s16be"},
     {0x10002, "pcm_u16le", "pcm_u16le"},
@@ -35,6 +36,7 @@ const CodecEntry kCodecs[] = {
     {kCodecAmrNb, "amr_nb", nullptr},
     {kCodecMp2, "mp2", "mp2"},
     {kCodecMp3, "mp3", "libmp3lame"},
+    {kCodecAac, "aac", "aac"},
     {kCodecAc3, "ac3", "ac3"},
 };
 

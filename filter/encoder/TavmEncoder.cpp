@@ -72,6 +72,15 @@ int FixedQuantiser(int quality)
     return 2 + (q * 29 + 127) / 255;
 }
 
+// The same quality onto x264's constant rate factor: 0 is factor 13 (visually
+// lossless for home video), 255 factor 33; the studio's middle choice lands on 23,
+// x264's own default.
+int ConstantRateFactor(int quality)
+{
+    const int q = std::clamp(quality, 0, 255);
+    return 13 + (q * 20 + 127) / 255;
+}
+
 std::string ErrorText(int code)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -299,7 +308,9 @@ int CTavmEncoder::AddVideoStream(int frameRate, int width, int height, int codec
     if (bitRate < 0)
         return FailOpen("The video bit rate is negative."), -1;
 
-    const AVPixelFormat pixelFormat = c->pix_fmts ? c->pix_fmts[0] : AV_PIX_FMT_YUV420P;
+    // H.264 goes out as 4:2:0, the one layout every player and browser decodes.
+    const bool h264 = codec == encoder::kCodecH264;
+    const AVPixelFormat pixelFormat = h264 || !c->pix_fmts ? AV_PIX_FMT_YUV420P : c->pix_fmts[0];
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(pixelFormat);
     if (desc && ((width & ((1 << desc->log2_chroma_w) - 1)) || (height & ((1 << desc->log2_chroma_h) - 1))))
         return FailOpen(std::string("The ") + entry->codec + " codec needs an even frame width and height, not " +
@@ -308,7 +319,9 @@ int CTavmEncoder::AddVideoStream(int frameRate, int width, int height, int codec
     auto s = std::make_unique<Stream>();
     s->video = true;
     s->codec = c;
-    s->quality = quality;
+    // H.264 is driven by a constant-quality factor for the whole movie, not by a
+    // quantiser per frame.
+    s->quality = h264 ? -1 : quality;
     s->st = avformat_new_stream(format_.get(), nullptr);
     s->ctx.reset(avcodec_alloc_context3(c));
     s->packet.reset(av_packet_alloc());
@@ -327,14 +340,12 @@ int CTavmEncoder::AddVideoStream(int frameRate, int width, int height, int codec
     ctx->width = width;
     ctx->height = height;
     ctx->bit_rate = bitRate;
-    if (quality != -1) {
+    if (quality != -1 && !h264) {
         ctx->flags |= AV_CODEC_FLAG_QSCALE;
         ctx->global_quality = FixedQuantiser(quality) * kLambdaPerQuantiser;
     }
-    if (encoder::IsNtscMpegRate(frameRate, codec))
-        ctx->time_base = AVRational{1001, 30000};
-    else
-        ctx->time_base = AVRational{1, frameRate};
+    const encoder::FrameTime frame = encoder::FrameTimeOf(frameRate, codec);
+    ctx->time_base = AVRational{frame.num, frame.den};
     ctx->framerate = av_inv_q(ctx->time_base);
     if (aspectNumerator > 0 && aspectDenominator > 0)
         ctx->sample_aspect_ratio =
@@ -342,41 +353,49 @@ int CTavmEncoder::AddVideoStream(int frameRate, int width, int height, int codec
     else
         ctx->sample_aspect_ratio = AVRational{1, 1};
 
-    ApplyPreset(preset);
-    const EncoderSettings& e = settings_;
-    ctx->gop_size = e.nGopSize;
-    ctx->rc_max_rate = e.llRcMaxRate;
-    ctx->rc_min_rate = e.llRcMinRate;
-    ctx->rc_buffer_size = e.nRcBufferSize;
-    ctx->rc_initial_buffer_occupancy = e.nRcBufferSize * 3 / 4;
-    ctx->bit_rate_tolerance = e.nBitRateTolerance;
-    ctx->qmin = e.nQMin;
-    ctx->qmax = e.nQMax;
-    ctx->mb_lmin = e.nLMin;
-    ctx->mb_lmax = e.nLMax;
-    ctx->max_qdiff = e.nMaxQDiff;
-    ctx->qblur = e.fQBlur;
-    ctx->qcompress = e.fQCompress;
-    ctx->i_quant_factor = e.fIQuantFactor;
-    ctx->i_quant_offset = e.fIQuantOffset;
-    ctx->b_quant_factor = e.fBQuantFactor;
-    ctx->b_quant_offset = e.fBQuantOffset;
-    ctx->max_b_frames = e.nMaxBFrames;
-    ctx->workaround_bugs = e.nWorkaroundBugs;
-    // The rest are options of FFmpeg's own MPEG-family encoders; an encoder without
-    // them simply does not take them.
-    av_opt_set_int(ctx, "lmin", e.nLMin, AV_OPT_SEARCH_CHILDREN);
-    av_opt_set_int(ctx, "lmax", e.nLMax, AV_OPT_SEARCH_CHILDREN);
-    av_opt_set(ctx, "rc_eq", e.pszRcEquation, AV_OPT_SEARCH_CHILDREN);
-    av_opt_set_double(ctx, "qsquish", e.fRcSquish, AV_OPT_SEARCH_CHILDREN);
-    av_opt_set_double(ctx, "rc_buf_aggressivity", e.fBufferAggressivity, AV_OPT_SEARCH_CHILDREN);
-    av_opt_set_double(ctx, "rc_init_cplx", e.fInitialComplexity, AV_OPT_SEARCH_CHILDREN);
-    av_opt_set(ctx, "motion_est", MotionEstimationName(e.nMotionEstimation), AV_OPT_SEARCH_CHILDREN);
-    // MPEG-1 chooses macroblock modes by rate and distortion: with the simple choice
-    // some blocks' coefficients overflow where chroma motion does not follow luma.
-    if (codec == encoder::kCodecMpeg1Video)
-        ctx->mb_decision = FF_MB_DECISION_RD;
-    ctx->thread_count = 0;  // as many slices as the machine has cores
+    if (h264) {
+        // x264 keeps its own rate control, group length and B-frames: the MPEG
+        // settings would hold it to MPEG-2's quantisers and twelve-frame groups.
+        av_opt_set(ctx->priv_data, "profile", "high", 0);
+        if (quality != -1)
+            av_opt_set_double(ctx->priv_data, "crf", ConstantRateFactor(quality), 0);
+    } else {
+        ApplyPreset(preset);
+        const EncoderSettings& e = settings_;
+        ctx->gop_size = e.nGopSize;
+        ctx->rc_max_rate = e.llRcMaxRate;
+        ctx->rc_min_rate = e.llRcMinRate;
+        ctx->rc_buffer_size = e.nRcBufferSize;
+        ctx->rc_initial_buffer_occupancy = e.nRcBufferSize * 3 / 4;
+        ctx->bit_rate_tolerance = e.nBitRateTolerance;
+        ctx->qmin = e.nQMin;
+        ctx->qmax = e.nQMax;
+        ctx->mb_lmin = e.nLMin;
+        ctx->mb_lmax = e.nLMax;
+        ctx->max_qdiff = e.nMaxQDiff;
+        ctx->qblur = e.fQBlur;
+        ctx->qcompress = e.fQCompress;
+        ctx->i_quant_factor = e.fIQuantFactor;
+        ctx->i_quant_offset = e.fIQuantOffset;
+        ctx->b_quant_factor = e.fBQuantFactor;
+        ctx->b_quant_offset = e.fBQuantOffset;
+        ctx->max_b_frames = e.nMaxBFrames;
+        ctx->workaround_bugs = e.nWorkaroundBugs;
+        // The rest are options of FFmpeg's own MPEG-family encoders; an encoder without
+        // them simply does not take them.
+        av_opt_set_int(ctx, "lmin", e.nLMin, AV_OPT_SEARCH_CHILDREN);
+        av_opt_set_int(ctx, "lmax", e.nLMax, AV_OPT_SEARCH_CHILDREN);
+        av_opt_set(ctx, "rc_eq", e.pszRcEquation, AV_OPT_SEARCH_CHILDREN);
+        av_opt_set_double(ctx, "qsquish", e.fRcSquish, AV_OPT_SEARCH_CHILDREN);
+        av_opt_set_double(ctx, "rc_buf_aggressivity", e.fBufferAggressivity, AV_OPT_SEARCH_CHILDREN);
+        av_opt_set_double(ctx, "rc_init_cplx", e.fInitialComplexity, AV_OPT_SEARCH_CHILDREN);
+        av_opt_set(ctx, "motion_est", MotionEstimationName(e.nMotionEstimation), AV_OPT_SEARCH_CHILDREN);
+        // MPEG-1 chooses macroblock modes by rate and distortion: with the simple choice
+        // some blocks' coefficients overflow where chroma motion does not follow luma.
+        if (codec == encoder::kCodecMpeg1Video)
+            ctx->mb_decision = FF_MB_DECISION_RD;
+    }
+    ctx->thread_count = 0;  // as many threads as the machine has cores
 
     s->st->time_base = ctx->time_base;
     s->st->avg_frame_rate = ctx->framerate;
@@ -532,6 +551,10 @@ bool CTavmEncoder::WriteHeader()
     if (settings_.nMuxRate > 0)
         av_dict_set_int(media::Out(options), "muxrate", settings_.nMuxRate, 0);
     av_dict_set_int(media::Out(options), "preload", static_cast<int64_t>(settings_.dPreload * 1000000.0), 0);
+    // MP4's index goes before the media, so that a browser or a phone starts playing
+    // before the whole file has arrived.
+    if (std::strcmp(format_->oformat->name, "mp4") == 0 || std::strcmp(format_->oformat->name, "mov") == 0)
+        av_dict_set(media::Out(options), "movflags", "+faststart", 0);
     // At the info level: shown only when the program asks for that much.
     av_dump_format(format_.get(), 0, szFileName_, 1);
     if (!(format_->oformat->flags & AVFMT_NOFILE)) {

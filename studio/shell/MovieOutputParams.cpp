@@ -27,6 +27,8 @@ const Size kDiscSizes[] = {{128, 96},  {160, 120}, {176, 120}, {176, 144}, {320,
 const Size kAviSizes[] = {{176, 144}, {320, 240}, {352, 288}, {640, 480}, {720, 480}, {720, 576}};
 const Size k3gpSizes[] = {{128, 96}, {176, 144}, {352, 288}};  // the sizes H.263 takes
 const Size kSwfSizes[] = {{320, 240}, {640, 480}};
+// The project sizes, the wide PAL size, and 720p and 1080p.
+const Size kMp4Sizes[] = {{640, 480}, {720, 480}, {720, 576}, {1024, 576}, {1280, 720}, {1920, 1080}};
 
 // 29 stands for 29.97 on discs: the encoder gives MPEG video at 29 the 30000/1001
 // time base. Elsewhere 29 is 29.
@@ -34,18 +36,22 @@ const int kDiscRates[] = {24, 30, 25, 29};
 const int kAviRates[] = {15, 25, 29, 30};
 const int k3gpRates[] = {15};
 const int kSwfRates[] = {15, 25};
+// 23 and 29 stand for 23.976 and 29.97, as the encoder times H.264 at them.
+const int kMp4Rates[] = {23, 24, 25, 29, 30, 50, 60};
 
 const int kDvdAudioRates[] = {192000, 224000};
 const int kCdAudioRates[] = {224000};
 const int kAviAudioRates[] = {64000, 96000, 128000, 160000, 192000, 224000, 256000, 320000};
 const int k3gpAudioRates[] = {4750, 5150, 5900, 6700, 7400, 7950, 10200, 12200};
 const int kSwfAudioRates[] = {32000, 48000, 64000, 96000, 128000};
+const int kMp4AudioRates[] = {128000, 160000, 192000, 224000, 256000};
 
 const int kDvdSampleRates[] = {48000};
 const int kCdSampleRates[] = {44100};
 const int kAviSampleRates[] = {22050, 44100, 48000};
 const int k3gpSampleRates[] = {8000};
 const int kSwfSampleRates[] = {11025, 22050, 44100};
+const int kMp4SampleRates[] = {44100, 48000};
 
 struct ProfileRow {
     const char* name;
@@ -69,7 +75,7 @@ constexpr int CountOf(const T (&)[N])
     return int(N);
 }
 
-bool ValidKind(MovieKind kind) { return kind >= kMovieDisc && kind <= kMovieSwf; }
+bool ValidKind(MovieKind kind) { return kind >= kMovieDisc && kind <= kMovieMp4; }
 bool ValidProfile(DiscProfile profile) { return profile >= kDvdNtsc && profile <= kVcdPal; }
 bool IsDvd(DiscProfile profile) { return profile == kDvdNtsc || profile == kDvdPal; }
 
@@ -84,13 +90,16 @@ std::vector<ChoiceEntry> SizeEntries(const Size* sizes, int n)
     return list;
 }
 
-std::vector<ChoiceEntry> RateEntries(const int* rates, int n, bool disc)
+// `fractional`: 29 (and 23) stand for NTSC's 29.97 (and film's 23.976).
+std::vector<ChoiceEntry> RateEntries(const int* rates, int n, bool fractional)
 {
     std::vector<ChoiceEntry> list;
     for (int i = 0; i < n; ++i) {
         char label[32];
-        if (disc && rates[i] == 29)
+        if (fractional && rates[i] == 29)
             std::snprintf(label, sizeof label, "29.97fps");
+        else if (fractional && rates[i] == 23)
+            std::snprintf(label, sizeof label, "23.976fps");
         else
             std::snprintf(label, sizeof label, "%d fps", rates[i]);
         list.push_back(ChoiceEntry{label, 0, 0, rates[i]});
@@ -120,6 +129,7 @@ int DefaultFrameSize(MovieKind kind, DiscProfile profile)
     case kMovieAvi: return 3;  // 640 x 480
     case kMovie3gp: return 1;  // 176 x 144
     case kMovieSwf: return 0;  // 320 x 240
+    case kMovieMp4: return 4;  // 1280 x 720
     }
     return -1;
 }
@@ -131,6 +141,7 @@ int DefaultFrameRate(MovieKind kind, DiscProfile profile)
     case kMovieAvi: return 1;  // 25 fps
     case kMovie3gp: return 0;  // 15 fps
     case kMovieSwf: return 0;  // 15 fps
+    case kMovieMp4: return 2;  // 25 fps
     }
     return -1;
 }
@@ -142,6 +153,7 @@ int DefaultAudioBitRate(MovieKind kind, DiscProfile profile)
     case kMovieAvi: return 2;                        // 128 kbps
     case kMovie3gp: return 7;                        // 12.2 kbps
     case kMovieSwf: return 2;                        // 64 kbps
+    case kMovieMp4: return 2;                        // 192 kbps
     }
     return -1;
 }
@@ -153,6 +165,7 @@ int DefaultSampleRate(MovieKind kind)
     case kMovieAvi: return 1;  // 44100 Hz
     case kMovie3gp: return 0;  // 8000 Hz
     case kMovieSwf: return 2;  // 44100 Hz
+    case kMovieMp4: return 1;  // 48000 Hz
     }
     return -1;
 }
@@ -189,6 +202,7 @@ std::vector<ChoiceEntry> FrameSizes(MovieKind kind)
     case kMovieAvi: return SizeEntries(kAviSizes, CountOf(kAviSizes));
     case kMovie3gp: return SizeEntries(k3gpSizes, CountOf(k3gpSizes));
     case kMovieSwf: return SizeEntries(kSwfSizes, CountOf(kSwfSizes));
+    case kMovieMp4: return SizeEntries(kMp4Sizes, CountOf(kMp4Sizes));
     }
     return {};
 }
@@ -200,6 +214,7 @@ std::vector<ChoiceEntry> FrameRates(MovieKind kind)
     case kMovieAvi: return RateEntries(kAviRates, CountOf(kAviRates), false);
     case kMovie3gp: return RateEntries(k3gpRates, CountOf(k3gpRates), false);
     case kMovieSwf: return RateEntries(kSwfRates, CountOf(kSwfRates), false);
+    case kMovieMp4: return RateEntries(kMp4Rates, CountOf(kMp4Rates), true);
     }
     return {};
 }
@@ -216,6 +231,7 @@ std::vector<ChoiceEntry> AudioBitRates(MovieKind kind, DiscProfile profile)
     case kMovieAvi: return ValueEntries(kAviAudioRates, CountOf(kAviAudioRates), format, 1000);
     case kMovie3gp: return ValueEntries(k3gpAudioRates, CountOf(k3gpAudioRates), format, 1000);
     case kMovieSwf: return ValueEntries(kSwfAudioRates, CountOf(kSwfAudioRates), format, 1000);
+    case kMovieMp4: return ValueEntries(kMp4AudioRates, CountOf(kMp4AudioRates), format, 1000);
     }
     return {};
 }
@@ -232,6 +248,7 @@ std::vector<ChoiceEntry> SampleRates(MovieKind kind, DiscProfile profile)
     case kMovieAvi: return ValueEntries(kAviSampleRates, CountOf(kAviSampleRates), format, 1);
     case kMovie3gp: return ValueEntries(k3gpSampleRates, CountOf(k3gpSampleRates), format, 1);
     case kMovieSwf: return ValueEntries(kSwfSampleRates, CountOf(kSwfSampleRates), format, 1);
+    case kMovieMp4: return ValueEntries(kMp4SampleRates, CountOf(kMp4SampleRates), format, 1);
     }
     return {};
 }
@@ -247,6 +264,7 @@ const char* MovieExtension(MovieKind kind)
     case kMovieAvi: return ".avi";
     case kMovie3gp: return ".3gp";
     case kMovieSwf: return ".swf";
+    case kMovieMp4: return ".mp4";
     }
     return "";
 }
@@ -263,7 +281,7 @@ bool ParseFormatName(const std::string& name, MovieKind& kind, DiscProfile& prof
     static const struct {
         const char* name;
         MovieKind kind;
-    } kOthers[] = {{"AVI", kMovieAvi}, {"3GP", kMovie3gp}, {"SWF", kMovieSwf}};
+    } kOthers[] = {{"AVI", kMovieAvi}, {"3GP", kMovie3gp}, {"SWF", kMovieSwf}, {"MP4", kMovieMp4}};
     for (const auto& other : kOthers) {
         if (name == other.name) {
             kind = other.kind;
@@ -302,12 +320,14 @@ bool FillMovieParams(const MovieChoices& c, MovieOutputParams& params, std::stri
     p.nAudioBitRate = audioRate.value;
     p.nSampleRate = sampleRate.value;
 
-    // AMR narrow band is mono only; −1 takes the kind's channel count.
-    const int channelChoices = c.kind == kMovie3gp ? 1 : 2;
-    const int channels = c.channels == -1 ? channelChoices - 1 : c.channels;
-    if (channels < 0 || channels >= channelChoices)
-        return Refuse(error, "The channel choice " + std::to_string(c.channels) + " is not one of the " +
-                                 std::to_string(channelChoices) + " offered.");
+    // AMR narrow band is mono only, MP4's sound stereo only; −1 takes the kind's
+    // channel count.
+    const int fewest = c.kind == kMovieMp4 ? 1 : 0, most = c.kind == kMovie3gp ? 0 : 1;
+    const int channels = c.channels == -1 ? most : c.channels;
+    if (channels < fewest || channels > most)
+        return Refuse(error, "The channel choice " + std::to_string(c.channels) + " is not offered for " +
+                                 (c.kind == kMovie3gp ? "3GP" : c.kind == kMovieMp4 ? "MP4" : "this kind") +
+                                 " movies.");
     p.nChannels = channels + 1;
 
     // Each kind offers one sound codec.
@@ -351,7 +371,17 @@ bool FillMovieParams(const MovieChoices& c, MovieOutputParams& params, std::stri
         p.nQuality = quality;
         p.nAudioCodec = kCodecMp3;
         break;
+    case kMovieMp4:
+        p.nVideoCodec = kCodecH264;
+        p.nVideoBitRate = 0;  // constant quality
+        p.szFormatName = "MP4";
+        p.nQuality = quality;
+        p.nAudioCodec = kCodecAac;
+        break;
     }
+    // Today's players show every frame they are given: MP4 movies always move at
+    // their full rate.
+    p.bFullMotion = c.fullMotion || c.kind == kMovieMp4;
 
     std::string path = c.folder;
     if (!path.empty() && path.back() != '/')

@@ -10,7 +10,7 @@
 namespace zolvex {
 namespace studio {
 
-enum MovieKind { kMovieDisc = 0, kMovieAvi = 1, kMovie3gp = 2, kMovieSwf = 3 };
+enum MovieKind { kMovieDisc = 0, kMovieAvi = 1, kMovie3gp = 2, kMovieSwf = 3, kMovieMp4 = 4 };
 enum DiscProfile { kDvdNtsc = 0, kDvdPal, kSvcdNtsc, kSvcdPal, kVcdNtsc, kVcdPal };
 
 // What the page's controls hold (indices into the kind's lists).
@@ -25,6 +25,7 @@ struct MovieChoices {
     int audioBitRate = -1;
     int channels = 1;               // 0 mono, 1 stereo
     int sampleRate = -1;
+    bool fullMotion = false;        // every frame rendered (always for MP4)
     std::string movieName;
     std::string folder;             // with or without a final "/"
 };
@@ -39,7 +40,8 @@ struct MovieOutputParams {
     int nAudioCodec = 0;
     int nVideoBitRate = 0;
     int nQuality = -1;
-    std::string szFormatName;  // "DVD_PAL", "AVI", "3GP", "SWF", …
+    bool bFullMotion = false;  // every frame rendered, animations at the full rate
+    std::string szFormatName;  // "DVD_PAL", "AVI", "3GP", "SWF", "MP4", …
     std::string szFilePath;    // folder + movie name + extension
 };
 
@@ -64,12 +66,13 @@ int ProfileFrameRate(DiscProfile profile);
 bool FillMovieParams(const MovieChoices& choices, MovieOutputParams& params, std::string* error = nullptr);
 
 // The encoder's fixed quality, 0 (finest) to 255 (coarsest), for a quality choice
-// from 0 (coarsest) to 10 (finest).
+// from 0 (coarsest) to 10 (finest). MP4's H.264 takes it as the constant rate
+// factor 33 − 2 × choice.
 int EncoderQuality(int choice);
 
 // The extension of a kind, with its dot.
 const char* MovieExtension(MovieKind kind);
-// "DVD_PAL" … "SWF" to the kind and profile; false for an unknown name.
+// "DVD_PAL" … "MP4" to the kind and profile; false for an unknown name.
 bool ParseFormatName(const std::string& name, MovieKind& kind, DiscProfile& profile);
 
 }  // namespace studio

@@ -28,6 +28,7 @@ using namespace zolvex;
 using namespace zolvex::encoder;
 using testsupport::Capture;
 using testsupport::CaptureBytes;
+using testsupport::DecodedCounters;
 using testsupport::HaveTool;
 using testsupport::Quote;
 
@@ -73,7 +74,8 @@ std::string PathOf(const Movie& m) { return g_dir + "/" + m.file; }
 // Frames a second the movie plays at: NTSC's "29" is 29.97 for MPEG-1/2 video.
 double PlayRate(const Movie& m)
 {
-    return IsNtscMpegRate(m.fps, m.videoCodec) ? 30000.0 / 1001 : m.fps;
+    const FrameTime frame = FrameTimeOf(m.fps, m.videoCodec);
+    return double(frame.den) / frame.num;
 }
 
 // What the pins do: one frame per frame period and the sound up to its end, 16-bit
@@ -108,19 +110,6 @@ std::map<std::string, std::string> Probe(const std::string& path, const std::str
             values[line.substr(0, eq)] = line.substr(eq + 1);
     }
     return values;
-}
-
-// The frame numbers shown by every decoded picture, in order.
-std::vector<int> DecodedCounters(const std::string& path)
-{
-    constexpr int w = 160, h = 120;
-    const std::vector<unsigned char> grey =
-        CaptureBytes("ffmpeg -nostdin -v error -i " + Quote(path) +
-                     " -map 0:v:0 -vsync passthrough -vf scale=160:120 -pix_fmt gray -f rawvideo -");
-    std::vector<int> counters;
-    for (size_t at = 0; at + w * h <= grey.size(); at += w * h)
-        counters.push_back(testpic::ReadCounter(grey.data() + at, w, h));
-    return counters;
 }
 
 // Seconds of sound the file decodes to.

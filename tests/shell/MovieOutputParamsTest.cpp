@@ -119,6 +119,41 @@ TEST(MovieOutputParams, EachOtherKindHasItsCodecsQualityAndExtension)
     EXPECT_FALSE(ParseFormatName("dvd_pal", kind, profile));
 }
 
+TEST(MovieOutputParams, Mp4IsH264AndAacAtTodaysSizesAndRatesAlwaysInFullMotion)
+{
+    MovieChoices mp4 = Choices(kMovieMp4);
+    MovieOutputParams p = Fill(mp4);
+    EXPECT_EQ(p.szFormatName, "MP4");
+    EXPECT_EQ(p.nVideoCodec * 100000 + p.nAudioCodec, 28 * 100000 + 86018);
+    EXPECT_EQ(p.nWidth * 10000 + p.nHeight, 1280 * 10000 + 720);
+    EXPECT_EQ(p.nFrameRate, 25);
+    EXPECT_EQ(p.nAudioBitRate, 192000);
+    EXPECT_EQ(p.nSampleRate * 10 + p.nChannels, 480002);
+    EXPECT_EQ(p.nVideoBitRate, 0);
+    EXPECT_EQ(p.nQuality, 127);
+    EXPECT_TRUE(p.bFullMotion) << "even when the choice is off";
+    EXPECT_EQ(p.szFilePath, "/home/me/Movies/holiday.mp4");
+    EXPECT_EQ(FrameSizes(kMovieMp4).back().label, "1920 x 1080");
+    std::string rates;
+    for (const ChoiceEntry& e : FrameRates(kMovieMp4))
+        rates += e.label + "|";
+    EXPECT_EQ(rates, "23.976fps|24 fps|25 fps|29.97fps|30 fps|50 fps|60 fps|");
+    EXPECT_EQ(AudioBitRates(kMovieMp4).front().value, 128000);
+    EXPECT_EQ(AudioBitRates(kMovieMp4).back().value, 256000);
+
+    // The full-motion choice carries over for the other kinds; off by default.
+    MovieChoices avi = Choices(kMovieAvi);
+    EXPECT_FALSE(Fill(avi).bFullMotion);
+    avi.fullMotion = true;
+    EXPECT_TRUE(Fill(avi).bFullMotion);
+
+    MovieKind kind = kMovieDisc;
+    DiscProfile profile = kVcdPal;
+    ASSERT_TRUE(ParseFormatName("MP4", kind, profile));
+    EXPECT_EQ(kind, kMovieMp4);
+    EXPECT_EQ(std::string(MovieExtension(kMovieMp4)), ".mp4");
+}
+
 TEST(MovieOutputParams, ChoicesOutsideTheirListsAreRefused)
 {
     std::vector<std::pair<std::string, MovieChoices>> cases;
@@ -140,6 +175,8 @@ TEST(MovieOutputParams, ChoicesOutsideTheirListsAreRefused)
     refuse("three channels", kMovieAvi, [](MovieChoices& c) { c.channels = 2; });
     refuse("3GP codec 6", kMovie3gp, [](MovieChoices& c) { c.videoCodec = 6; });
     refuse("3GP stereo", kMovie3gp, [](MovieChoices& c) { c.channels = 1; });
+    refuse("MP4 mono", kMovieMp4, [](MovieChoices& c) { c.channels = 0; });
+    refuse("MP4 rate 7", kMovieMp4, [](MovieChoices& c) { c.frameRate = 7; });
     refuse("SWF size 2", kMovieSwf, [](MovieChoices& c) { c.frameSize = 2; });
     refuse("no name", kMovieAvi, [](MovieChoices& c) { c.movieName.clear(); });
     refuse("name with a slash", kMovieAvi, [](MovieChoices& c) { c.movieName = "a/b"; });

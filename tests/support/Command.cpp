@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "tools/common/SyntheticMovie.h"
+
 extern char** environ;
 
 namespace zolvex {
@@ -74,6 +76,18 @@ bool WaitFor(pid_t pid, double seconds, int* status)
     kill(pid, SIGKILL);
     waitpid(pid, status, 0);
     return false;
+}
+
+std::vector<int> DecodedCounters(const std::string& path)
+{
+    constexpr int w = 160, h = 120;
+    const std::vector<unsigned char> grey =
+        CaptureBytes("ffmpeg -nostdin -v error -i " + Quote(path) +
+                     " -map 0:v:0 -vsync passthrough -vf scale=160:120 -pix_fmt gray -f rawvideo -");
+    std::vector<int> counters;
+    for (size_t at = 0; at + w * h <= grey.size(); at += w * h)
+        counters.push_back(testpic::ReadCounter(grey.data() + at, w, h));
+    return counters;
 }
 
 }  // namespace testsupport

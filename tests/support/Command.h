@@ -23,6 +23,10 @@ std::vector<unsigned char> CaptureBytes(const std::string& command, int* status 
 // True when `tool` can be found on the PATH.
 bool HaveTool(const std::string& tool);
 
+// The frame numbers that every decoded picture of a movie's first video stream
+// shows (pictures made by the synthetic counter frames), in order, with ffmpeg.
+std::vector<int> DecodedCounters(const std::string& path);
+
 // Starts `command` with sh (which then becomes the command) without waiting; -1
 // when it could not start.
 pid_t Spawn(const std::string& command);

@@ -69,6 +69,7 @@ struct FakePins : IStreamPins {
     }
     void SetAbort(bool a) override { log->push_back(std::string("pins.abort ") + (a ? "1" : "0")); }
     void SetMode(int m) override { log->push_back("pins.mode " + std::to_string(m)); }
+    void SetFullMotion(bool on) override { log->push_back(std::string("pins.fullmotion ") + (on ? "1" : "0")); }
     int64_t GetPosition() override { return position; }
     void SetPosition(int64_t p) override
     {
@@ -196,6 +197,19 @@ TEST(Control, FrameRateSetsFrameDurationAndAnimationRateByMode)
     EXPECT_EQ(rig.control->SetFrameRate(0.0), E_INVALIDARG);
     EXPECT_EQ(rig.control->SetFrameRate(-25.0), E_INVALIDARG);
     EXPECT_EQ(rig.control->Settings().llFrameDuration, 1000000);
+
+    // Full motion: the animations step at the full rate, and the streams are told.
+    EXPECT_EQ(rig.control->SetFullMotion(2), E_INVALIDARG);
+    EXPECT_FALSE(rig.control->Settings().bFullMotion);
+    ASSERT_EQ(rig.control->SetFullMotion(1), S_OK);
+    EXPECT_EQ(rig.log.back(), "pins.fullmotion 1");
+    for (const auto& c : {std::pair<double, int>{25.0, 25}, {29.97, 29}, {12.0, 12}, {60.0, 60}}) {
+        rig.control->SetFrameRate(c.first);
+        EXPECT_EQ(rig.control->Settings().nAniFrameRate, c.second) << c.first;
+    }
+    ASSERT_EQ(rig.control->SetFullMotion(0), S_OK);
+    rig.control->SetFrameRate(25.0);
+    EXPECT_EQ(rig.control->Settings().nAniFrameRate, 8);
 }
 
 // NTSC at "29": MPEG-1/2 movies play at 29.97, so the frames are made at that rate

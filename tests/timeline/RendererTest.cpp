@@ -335,6 +335,19 @@ TEST(FrameLoop, EncodeModeRendersOneInThreeAtTwentyFiveFramesPerSecond)
     EXPECT_TRUE(ColourNear(&px[(60 * 160 + 80) * 3 + 0] - 0, 50, 200, 80, 20)) << "read as (b, g, r) = (r, g, b)";
     EXPECT_FALSE(lock.IsHeld());
     EXPECT_TRUE(sleeps.empty()) << "encoding runs as fast as it can: no pauses";
+
+    // In full motion every frame after the black first one is a picture of its own.
+    loop.SetFullMotion(true);
+    loop.StartStreaming(0);
+    loop.SetFrameDuration(400000);
+    sink.frames.clear();
+    rendered.clear();
+    while (!loop.NextFrame(buffer.data()).bEndOfStream)
+        rendered.push_back(renderer.LastFrameTime());
+    ASSERT_EQ(rendered.size(), 75u);
+    EXPECT_EQ(sink.frames.size(), 75u);
+    for (size_t k = 2; k < rendered.size(); ++k)
+        EXPECT_NEAR(rendered[k] - rendered[k - 1], 0.04, 1e-6) << k;
 }
 
 TEST(FrameLoop, AProjectShorterThanOneSecondHasNoFrames)

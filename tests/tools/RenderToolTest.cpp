@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -34,6 +35,7 @@ using namespace zolvex::studio;
 using namespace zolvex::encoder;
 using testsupport::Capture;
 using testsupport::CaptureBytes;
+using testsupport::DecodedCounters;
 using testsupport::Quote;
 using testsupport::Spawn;
 using testsupport::WaitFor;
@@ -76,6 +78,62 @@ bool MakeClip(const std::string& path, unsigned char r, unsigned char g, unsigne
     }
     encoder.FinishMovie();
     return encoder.OutputError().empty();
+}
+
+// Four seconds of 320 × 240 pictures that show their own frame number.
+bool MakeCounterClip(const std::string& path)
+{
+    OutputFormat f;
+    f.nFrameRate = 25;
+    f.nWidth = 320;
+    f.nHeight = 240;
+    f.nVideoCodec = kCodecMpeg2Video;
+    f.nVideoBitRate = 4000000;
+    f.nAudioCodec = kCodecMp2;
+    f.nAudioBitRate = 192000;
+    f.nChannels = 2;
+    f.nSampleRate = 44100;
+    f.nQuality = -1;
+    std::snprintf(f.szPath, sizeof f.szPath, "%s", path.c_str());
+    CTavmEncoder encoder;
+    if (!encoder.OpenMovie(f))
+        return false;
+    std::vector<unsigned char> rgb(320 * 240 * 3);
+    for (int i = 0; i < 100; ++i) {
+        testpic::MakeCounterFrame(rgb.data(), 320, 240, i);
+        encoder.EncodeVideoFrame(rgb.data(), 320, 240);
+        const std::vector<int16_t> pcm = testpic::MakeSine(int64_t(i) * 1764, 1764, 2, 44100, 440.0);
+        encoder.EncodeAudioBlock(reinterpret_cast<const unsigned char*>(pcm.data()), int(pcm.size() * 2), 2, 44100);
+    }
+    encoder.FinishMovie();
+    return encoder.OutputError().empty();
+}
+
+// The top-level boxes of an MP4 file, in order.
+std::vector<std::string> TopLevelBoxes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> boxes;
+    for (;;) {
+        unsigned char head[16];
+        if (!in.read(reinterpret_cast<char*>(head), 8))
+            break;
+        uint64_t size = uint64_t(head[0]) << 24 | head[1] << 16 | head[2] << 8 | head[3];
+        boxes.emplace_back(reinterpret_cast<char*>(head) + 4, 4);
+        uint64_t header = 8;
+        if (size == 1) {
+            if (!in.read(reinterpret_cast<char*>(head + 8), 8))
+                break;
+            size = 0;
+            for (int i = 8; i < 16; ++i)
+                size = size << 8 | head[i];
+            header = 16;
+        }
+        if (size < header)
+            break;  // 0: to the end of the file
+        in.seekg(std::streamoff(size - header), std::ios::cur);
+    }
+    return boxes;
 }
 
 void AddClip(ProjectModel& model, const std::string& path, double seconds = 3.0)
@@ -262,6 +320,111 @@ TEST_F(RenderToolTest, RendersTheTimelineIntoEachKindOfMovie)
         EXPECT_NEAR(ToneAt(out, 1.0), 440.0, 30.0);
         EXPECT_NEAR(ToneAt(out, 4.5), 660.0, 40.0);
     }
+}
+
+TEST_F(RenderToolTest, Mp4IsHighProfileH264WithAacAndItsIndexFirst)
+{
+    const std::string out = g_dir + "/movie.mp4";
+    std::string text;
+    ASSERT_EQ(Render(Quote(g_project) + " -o " + Quote(out) + " --size 720x576 --rate 29.97 --quality 7", &text), 0)
+        << text;
+    auto v = Probe(out, "v:0", "stream=codec_name,profile,pix_fmt,width,height,r_frame_rate");
+    EXPECT_EQ(v["codec_name"], "h264");
+    EXPECT_EQ(v["profile"], "High");
+    EXPECT_EQ(v["pix_fmt"], "yuv420p");
+    EXPECT_EQ(v["width"] + "x" + v["height"], "720x576");
+    EXPECT_EQ(v["r_frame_rate"], "30000/1001");
+    auto a = Probe(out, "a:0", "stream=codec_name,sample_rate,channels,bit_rate");
+    EXPECT_EQ(a["codec_name"], "aac");
+    EXPECT_EQ(a["sample_rate"], "48000");
+    EXPECT_EQ(a["channels"], "2");
+    EXPECT_NEAR(std::atof(a["bit_rate"].c_str()), 192000, 40000);
+    EXPECT_NEAR(std::atof(Probe(out, "v:0", "format=duration")["duration"].c_str()), 6.0, 0.1);
+
+    // Every frame decodes, without a complaint, and there are as many as 6 s hold.
+    int status = -1;
+    EXPECT_EQ(Capture("ffmpeg -nostdin -v error -i " + Quote(out) + " -f null - 2>&1", &status), "");
+    EXPECT_EQ(status, 0);
+    const std::string frames = Probe(out, "v:0", "stream=nb_read_frames -count_frames")["nb_read_frames"];
+    EXPECT_NEAR(std::atoi(frames.c_str()), 6 * 29.97, 1.0) << frames;
+
+    // The index comes first, so that playing can start before the file has arrived.
+    const std::vector<std::string> boxes = TopLevelBoxes(out);
+    const auto moov = std::find(boxes.begin(), boxes.end(), "moov"), mdat = std::find(boxes.begin(), boxes.end(), "mdat");
+    ASSERT_NE(moov, boxes.end());
+    ASSERT_NE(mdat, boxes.end());
+    EXPECT_LT(moov - boxes.begin(), mdat - boxes.begin());
+
+    const std::vector<int> first = ColourAt(out, 1.0), second = ColourAt(out, 4.5);
+    EXPECT_GT(first[0], 150) << "red at 1 s";
+    EXPECT_GT(second[2], 150) << "blue at 4.5 s";
+    EXPECT_NEAR(ToneAt(out, 1.0), 440.0, 30.0);
+    EXPECT_NEAR(ToneAt(out, 4.5), 660.0, 40.0);
+
+    // MP4 offers stereo only.
+    EXPECT_NE(Render(Quote(g_project) + " -o " + Quote(out) + " --overwrite --channels 1", &text), 0);
+}
+
+TEST_F(RenderToolTest, FullMotionGivesEveryFrameItsOwnSourceFrame)
+{
+    const std::string clip = g_dir + "/counter.mpg";
+    ASSERT_TRUE(MakeCounterClip(clip));
+    ProjectModel model;
+    model.header = ProjectHeader{720, 576, 4, 3};
+    AddClip(model, clip, 3.0);
+    const std::string project = SaveProject(model, "Counter");
+
+    const struct {
+        const char* format;
+        const char* file;
+        const char* options;
+    } kinds[] = {{"DVD_PAL", "full.mpg", " --full-motion"},
+                 {"AVI", "full.avi", " --full-motion --size 320x240"},
+                 {"MP4", "full.mp4", " --size 640x480 --vbitrate 100000"}};  // always in full motion
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.format);
+        const std::string out = g_dir + "/" + k.file;
+        std::string text;
+        ASSERT_EQ(Render(Quote(project) + " -o " + Quote(out) + " --format " + k.format + k.options, &text), 0)
+            << text;
+        // The first frame is black; from then on each frame shows the source frame
+        // after the one before. (The clip's sound starts 11 ms before its pictures,
+        // so the source frame of a moment may be the one before its number.)
+        const std::vector<int> counters = DecodedCounters(out);
+        ASSERT_EQ(counters.size(), 75u);
+        EXPECT_LE(counters[1], 1);
+        int wrong = 0;
+        for (size_t i = 2; i < counters.size(); ++i)
+            wrong += counters[i] != counters[i - 1] + 1;
+        EXPECT_EQ(wrong, 0) << "frames 10, 11, 12 show " << counters[10] << ", " << counters[11] << ", "
+                            << counters[12];
+        if (std::string(k.format) == "MP4")
+            EXPECT_NEAR(std::atof(Probe(out, "v:0", "stream=bit_rate")["bit_rate"].c_str()), 100000, 30000)
+                << "made to the bit rate asked for";
+    }
+
+    // Without it a picture is rendered every third frame and held for three.
+    const std::string out = g_dir + "/threes.mpg";
+    std::string text;
+    ASSERT_EQ(Render(Quote(project) + " -o " + Quote(out), &text), 0) << text;
+    const std::vector<int> counters = DecodedCounters(out);
+    ASSERT_EQ(counters.size(), 75u);
+    // Runs of one picture: all but the first and the last are three frames long,
+    // and each shows the source frame three after the run before.
+    std::vector<std::pair<int, int>> runs;  // value, length
+    for (int c : counters) {
+        if (runs.empty() || runs.back().first != c)
+            runs.emplace_back(c, 0);
+        ++runs.back().second;
+    }
+    ASSERT_GT(runs.size(), 20u);
+    int wrong = 0;
+    for (size_t i = 2; i + 1 < runs.size(); ++i)
+        wrong += runs[i].second != 3 || runs[i].first != runs[i - 1].first + 3;
+    std::string seq;
+    for (int c : counters)
+        seq += std::to_string(c) + " ";
+    EXPECT_EQ(wrong, 0) << seq;
 }
 
 TEST_F(RenderToolTest, VerboseLetsTheLibrarySpeak)

@@ -2,9 +2,9 @@
 // same filter, control interface and encoding run as the studio's Save Movie.
 //
 //   zolvex-render PROJECT.mpf -o OUTPUT [--format DVD_PAL|DVD_NTSC|SVCD_PAL|SVCD_NTSC|
-//                 VCD_PAL|VCD_NTSC|AVI|3GP|SWF] [--size WxH] [--rate FPS]
+//                 VCD_PAL|VCD_NTSC|AVI|3GP|SWF|MP4] [--size WxH] [--rate FPS]
 //                 [--vbitrate BPS] [--quality 0-10] [--channels 1|2] [--samplerate HZ]
-//                 [--abitrate BPS] [--data-dir DIR] [--overwrite] [--verbose]
+//                 [--abitrate BPS] [--full-motion] [--data-dir DIR] [--overwrite] [--verbose]
 //
 // Quiet but for its own verdict; --verbose lets the library and FFmpeg say what they do.
 // Exits 0 only when the movie was written; on any failure no partial file is left.
@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "filter/common/Log.h"
+#include "filter/encoder/CodecTable.h"
 #include "filter/timeline/gst/GstTavmSource.h"
 #include "filter/timeline/stream/ITavmControl.h"
 #include "filter/timeline/stream/ITavmMediaProblems.h"
@@ -87,7 +88,7 @@ struct Options {
     std::string project, output, format, dataDir, rate;
     int width = -1, height = -1, videoBitRate = -1, quality = -1, channels = -1, sampleRate = -1,
         audioBitRate = -1;
-    bool overwrite = false, verbose = false, allowMissing = false;
+    bool overwrite = false, verbose = false, allowMissing = false, fullMotion = false;
 };
 
 [[noreturn]] void Usage(const std::string& why)
@@ -96,10 +97,10 @@ struct Options {
         std::fprintf(stderr, "zolvex-render: %s\n", why.c_str());
     std::fprintf(stderr,
                  "usage: zolvex-render PROJECT.mpf -o OUTPUT [--format DVD_PAL|DVD_NTSC|SVCD_PAL|SVCD_NTSC|VCD_PAL|"
-                 "VCD_NTSC|AVI|3GP|SWF]\n"
+                 "VCD_NTSC|AVI|3GP|SWF|MP4]\n"
                  "       [--size WxH] [--rate FPS] [--vbitrate BPS] [--quality 0-10] [--channels 1|2]\n"
-                 "       [--samplerate HZ] [--abitrate BPS] [--data-dir DIR] [--overwrite] [--allow-missing]\n"
-                 "       [--verbose]\n");
+                 "       [--samplerate HZ] [--abitrate BPS] [--full-motion] [--data-dir DIR] [--overwrite]\n"
+                 "       [--allow-missing] [--verbose]\n");
     std::exit(kExitUsage);
 }
 
@@ -152,6 +153,8 @@ Options Parse(int argc, char** argv)
             o.overwrite = true;
         else if (a == "--allow-missing")
             o.allowMissing = true;
+        else if (a == "--full-motion")
+            o.fullMotion = true;
         else if (a == "-v" || a == "--verbose")
             o.verbose = true;
         else if (a == "-h" || a == "--help")
@@ -249,12 +252,16 @@ bool MakeParams(const Options& o, MovieOutputParams& params, std::string* error)
     std::string format = Upper(o.format);
     if (format.empty()) {
         const std::string ext = Extension(o.output);
-        format = ext == ".avi" ? "AVI" : ext == ".3gp" ? "3GP" : ext == ".swf" ? "SWF" : "DVD_PAL";
+        format = ext == ".avi"   ? "AVI"
+                 : ext == ".3gp" ? "3GP"
+                 : ext == ".swf" ? "SWF"
+                 : ext == ".mp4" ? "MP4"
+                                 : "DVD_PAL";
     }
     DiscProfile profile = kDvdPal;
     if (!ParseFormatName(format, choices.kind, profile)) {
         *error = "unknown format " + o.format + " (DVD_PAL, DVD_NTSC, SVCD_PAL, SVCD_NTSC, VCD_PAL, VCD_NTSC, AVI, "
-                 "3GP or SWF)";
+                 "3GP, SWF or MP4)";
         return false;
     }
     const MovieKind kind = choices.kind;
@@ -263,10 +270,15 @@ bool MakeParams(const Options& o, MovieOutputParams& params, std::string* error)
     choices.videoCodec = disc && (profile == kVcdPal || profile == kVcdNtsc) ? 0 : disc ? 1 : 0;
     choices.channels = o.channels == -1 ? -1 : o.channels - 1;
     choices.movieName = "movie";
+    choices.fullMotion = o.fullMotion;
     if (o.quality >= 0 && !disc)
         choices.quality = o.quality;
-    // 29.97 is how a disc's NTSC rate is written; the list holds it as 29.
-    const std::string rate = o.rate == "29.97" && disc ? "29" : o.rate;
+    // 29.97 is how a disc's or an MP4's NTSC rate is written, 23.976 film's in an
+    // MP4; the lists hold them as 29 and 23.
+    const bool fractional = disc || kind == kMovieMp4;
+    const std::string rate = o.rate == "29.97" && fractional      ? "29"
+                             : o.rate == "23.976" && kind == kMovieMp4 ? "23"
+                                                                        : o.rate;
     const int rateValue = rate.empty() ? -1 : Number(rate, "--rate");
     const std::string size = std::to_string(o.width) + "x" + std::to_string(o.height);
     if (!Choose(
@@ -290,13 +302,17 @@ bool MakeParams(const Options& o, MovieOutputParams& params, std::string* error)
     if (!FillMovieParams(choices, params, error))
         return false;
     // The video bit rate is the one number the page does not list: a disc's players
-    // take up to 9.8 Mbit/s, the other kinds are driven by quality when it is 0.
+    // take up to 9.8 Mbit/s, the other kinds are driven by quality when it is 0. An
+    // MP4 given a bit rate (and no quality) is made to that rate, up to 1080p's 50.
     if (o.videoBitRate != -1) {
-        if (o.videoBitRate < 64000 || o.videoBitRate > 9800000) {
-            *error = "--vbitrate runs from 64000 to 9800000";
+        const int most = kind == kMovieMp4 ? 50000000 : 9800000;
+        if (o.videoBitRate < 64000 || o.videoBitRate > most) {
+            *error = "--vbitrate runs from 64000 to " + std::to_string(most);
             return false;
         }
         params.nVideoBitRate = o.videoBitRate;
+        if (kind == kMovieMp4 && o.quality < 0)
+            params.nQuality = -1;
     }
     const std::string ext = Extension(o.output), want = MovieExtension(kind);
     if (ext != want) {
@@ -535,6 +551,8 @@ int main(int argc, char** argv)
                control->SetSrcVideoSize(h.nWidth, h.nHeight) == S_OK &&
                control->SetDisplayAspect(h.nAspectNumerator, h.nAspectDenominator) == S_OK;
     };
+    const encoder::FrameTime frame = encoder::FrameTimeOf(params.nFrameRate, params.nVideoCodec);
+    const double frameSeconds = double(frame.num) / frame.den;
     int code = 0;
     {
         if (!settings()) {
@@ -551,6 +569,9 @@ int main(int argc, char** argv)
         control->SetAnimationLibrary(animations.Records(), animations.Versions());
         control->SetScreenMasks(screens.Masks(), screens.MaskSizes());
         control->SetPictureList(screens.Pictures());
+        // Full motion renders every frame, and the animations step at the movie's own
+        // rate; without it the filter keeps to its rule of the rates.
+        control->SetFullMotion(params.bFullMotion ? 1 : 0);
         if (control->SetMode(1) != S_OK) {
             char why[512];
             control->GetOutputError(why, sizeof why);
@@ -559,6 +580,8 @@ int main(int argc, char** argv)
             control->Release();
             return Fail(std::string("the movie cannot be written: ") + why);
         }
+        if (params.bFullMotion)
+            control->SetFrameRate(1.0 / frameSeconds);
         const TimelineLists lists = model.Lists();
         control->SetTimeline(lists.pScenes, lists.pSpans, lists.pObjects, lists.pKinds, 1.0, 5.0);
         graph->Seek(0);
@@ -567,7 +590,6 @@ int main(int argc, char** argv)
         int64_t length = 0;
         control->GetDuration(&length);
         Progress progress(double(length) / 1e7);
-        const double frameSeconds = 1.0 / params.nFrameRate;
         std::printf("Rendering %s (%.1f s) into %s as %s %dx%d\n", o.project.c_str(), double(length) / 1e7,
                     o.output.c_str(), params.szFormatName.c_str(), params.nWidth, params.nHeight);
         // Until both streams end (or one fails, or the user cancels); the progress
@@ -593,6 +615,7 @@ int main(int argc, char** argv)
         control->FinishOutput();
         control->SetMode(0);
         control->SetFrameRate(15.0);
+        control->SetFullMotion(0);
         char why[512];
         control->GetOutputError(why, sizeof why);
         if (g_cancel)

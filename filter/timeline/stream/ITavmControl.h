@@ -44,7 +44,8 @@ struct ITavmControl : IUnknown {
     //     when the file cannot be opened, so the graph runs to its end as usual;
     //     E_FAIL then says that no movie is being written.
     virtual HRESULT SetMode(int mode) = 0;
-    // 13. Frame duration and animation frame rate from frames per second.
+    // 13. Frame duration and animation frame rate from frames per second (in encode
+    //     mode without full motion, a third or a half of it at higher rates).
     virtual HRESULT SetFrameRate(double fps) = 0;
     // 14. Stream length in 100-ns units.
     virtual HRESULT GetDuration(int64_t* duration) = 0;
@@ -58,6 +59,10 @@ struct ITavmControl : IUnknown {
     // 19. Why the last movie could not be opened or written, NUL-terminated and cut
     //     to `size` bytes; an empty text when nothing failed.
     virtual HRESULT GetOutputError(char* text, int size) = 0;
+    // 20. Full motion: 1 renders every frame of a movie, and the animations step at
+    //     the full frame rate; 0 (the default) renders every second or third frame at
+    //     higher rates and writes each picture that many times.
+    virtual HRESULT SetFullMotion(int on) = 0;
 
 protected:
     ~ITavmControl() = default;

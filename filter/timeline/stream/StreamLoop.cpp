@@ -138,6 +138,12 @@ void VideoFrameLoop::SetFrameDuration(int64_t duration)
     frameDuration_ = duration;
 }
 
+void VideoFrameLoop::SetFullMotion(bool on)
+{
+    std::lock_guard<std::mutex> guard(mutex_);
+    fullMotion_ = on;
+}
+
 int64_t VideoFrameLoop::FrameDuration() const
 {
     std::lock_guard<std::mutex> guard(mutex_);
@@ -186,7 +192,7 @@ VideoFrame VideoFrameLoop::NextFrame(unsigned char* buffer)
             if (!first) {
                 encodeCounter_ = encodeCounter_ >= 1000 ? 0 : encodeCounter_ + 1;
                 const int64_t fps = kUnitsPerSecond / frameDuration_;
-                const int every = fps <= 10 ? 1 : (fps <= 20 ? 2 : 3);
+                const int every = fullMotion_ || fps <= 10 ? 1 : (fps <= 20 ? 2 : 3);
                 if (encodeCounter_ % every == 0) {
                     renderer_.ClearFrame(buffer);
                     renderer_.RenderFrame(position_);

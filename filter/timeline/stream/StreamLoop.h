@@ -120,6 +120,8 @@ public:
     void SetSleeper(std::function<void(int milliseconds)> sleep);
     void SetFrameDuration(int64_t duration);
     int64_t FrameDuration() const;
+    // Encode mode renders every frame (on) or keeps to the rule of the rates (off).
+    void SetFullMotion(bool on);
 
     // Fills `buffer` (the stream's sample buffer, W × H × 3 bytes) with the next frame.
     VideoFrame NextFrame(unsigned char* buffer);
@@ -137,6 +139,7 @@ private:
     std::function<void(int)> sleep_;
     int64_t frameDuration_ = kPreviewPeriod;
     int encodeCounter_ = 0;
+    bool fullMotion_ = false;
     std::vector<unsigned char> encodeCopy_;
 };
 

@@ -159,9 +159,8 @@ HRESULT CTavmControl::SetOutputFormat(int frameRate, int width, int height, int 
 
     // The pictures are made at the rate the movie plays them, or the sound, made by
     // the timeline's clock, would drift away from them (by 3 % at NTSC's 29.97).
-    settings_.llFrameDuration = encoder::IsNtscMpegRate(frameRate, videoCodec)
-                                    ? kUnitsPerSecond * 1001 / 30000
-                                    : kUnitsPerSecond / frameRate;
+    const encoder::FrameTime frame = encoder::FrameTimeOf(frameRate, videoCodec);
+    settings_.llFrameDuration = kUnitsPerSecond * frame.num / frame.den;
     if (pins_) {
         pins_->SetFrameDuration(settings_.llFrameDuration);
         pins_->SetAudioFormat(channels, CTavmMixer::kSampleRate, 16);
@@ -245,7 +244,7 @@ HRESULT CTavmControl::SetFrameRate(double fps)
     // Encoding renders only every second or third frame at higher rates, so the
     // animations step at the rate of the pictures actually rendered.
     int divisor = 1;
-    if (settings_.nMode == kEncodeMode)
+    if (settings_.nMode == kEncodeMode && !settings_.bFullMotion)
         divisor = fps > 20 ? 3 : (fps > 10 ? 2 : 1);
     settings_.llFrameDuration = static_cast<int64_t>(double(kUnitsPerSecond) / fps);
     settings_.nAniFrameRate = static_cast<int32_t>(std::min(fps / divisor, 1.0e6));
@@ -314,6 +313,16 @@ HRESULT CTavmControl::GetOutputError(char* text, int size)
     const size_t n = std::min(error.size(), size_t(size - 1));
     std::memcpy(text, error.data(), n);
     text[n] = '\0';
+    return S_OK;
+}
+
+HRESULT CTavmControl::SetFullMotion(int on)
+{
+    if (on != 0 && on != 1)
+        return E_INVALIDARG;
+    settings_.bFullMotion = on == 1;
+    if (pins_)
+        pins_->SetFullMotion(settings_.bFullMotion);
     return S_OK;
 }
 

@@ -28,6 +28,7 @@ public:
     virtual void SetAudioFormat(int channels, int sampleRate, int bitsPerSample) = 0;
     virtual void SetAbort(bool abort) = 0;
     virtual void SetMode(int mode) = 0;
+    virtual void SetFullMotion(bool on) = 0;
     // The video stream's time of its next frame.
     virtual int64_t GetPosition() = 0;
     virtual void SetPosition(int64_t position) = 0;
@@ -45,6 +46,7 @@ struct ControlSettings {
     int32_t nMusicVolume = 50;
     int32_t nMode = kPreviewMode;
     bool bAbort = false;
+    bool bFullMotion = false;
 };
 
 class ZVF_API CTavmControl : public ITavmControl {
@@ -93,6 +95,7 @@ public:
     HRESULT GetProgress(float* percent) override;
     HRESULT FinishOutput() override;
     HRESULT GetOutputError(char* text, int size) override;
+    HRESULT SetFullMotion(int on) override;
 
 protected:
     virtual ~CTavmControl();

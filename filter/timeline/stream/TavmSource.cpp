@@ -148,6 +148,7 @@ void CTavmVideoPin::Replace(int width, int height)
     auto loop = std::make_unique<VideoFrameLoop>(*renderer);
     loop->SetEncoder(&filter_.encoder_, &filter_.lock_);
     loop->SetStop(stop_);
+    loop->SetFullMotion(filter_.fullMotion_);
     renderer->SetMode(filter_.mode_);
     renderer->Gate().SetAbort(filter_.abort_);
     renderer->SetMediaProblems(&filter_.problems_);
@@ -263,6 +264,12 @@ void CTavmVideoPin::SetFrameDuration(int64_t duration)
     std::lock_guard<std::mutex> hold(lock_);
     frameDuration_ = duration;
     Frames().SetFrameDuration(duration);
+}
+
+void CTavmVideoPin::SetFullMotion(bool on)
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    Frames().SetFullMotion(on);
 }
 
 // ---- audio pin -------------------------------------------------------------------
@@ -447,6 +454,12 @@ void CTavmSource::SetAudioFormat(int channels, int, int) { audio_->SetChannels(c
 void CTavmSource::SetAbort(bool abort) { abort_ = abort; }
 
 void CTavmSource::SetMode(int mode) { mode_ = mode; }
+
+void CTavmSource::SetFullMotion(bool on)
+{
+    fullMotion_ = on;
+    video_->SetFullMotion(on);
+}
 
 int64_t CTavmSource::GetPosition() { return video_->Position(); }
 

@@ -147,6 +147,7 @@ private:
     VideoFrameLoop& Frames() const { return static_cast<VideoFrameLoop&>(*loop_); }
     void SetSize(int width, int height);
     void SetFrameDuration(int64_t duration);
+    void SetFullMotion(bool on);
     void Replace(int width, int height);
 
     int width_ = 320, height_ = 240;
@@ -232,6 +233,7 @@ private:
     void SetAudioFormat(int channels, int sampleRate, int bitsPerSample) override;
     void SetAbort(bool abort) override;
     void SetMode(int mode) override;
+    void SetFullMotion(bool on) override;
     int64_t GetPosition() override;
     void SetPosition(int64_t position) override;
 
@@ -247,6 +249,7 @@ private:
     IStreamHost* host_ = nullptr;
     int mode_ = kPreviewMode;
     bool abort_ = false;
+    bool fullMotion_ = false;
 };
 
 }  // namespace zolvex
