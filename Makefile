@@ -5,7 +5,7 @@
 #                      with a display, then open the studio on it
 #   make studio        build and start the studio
 #   make install       install under PREFIX (default /usr/local); make package: a .deb
-#   make bench-render  render the demo beside two ffmpeg anchors and report frames per second
+#   make bench-render  render the demo and a minute of footage (default, full motion) beside two ffmpeg anchors
 #   make gallery       write PNG contact sheets of effects and transitions to out/gallery
 #   make regen-golden  rewrite the golden checksums under tests/ref on purpose
 #   make fuzz          build the ".arf" and project reader fuzzers with clang and run each a million times
@@ -102,9 +102,10 @@ install: build
 package: build
 	cd $(BUILD) && cpack -G DEB
 
-# The demo rendered to DVD beside two anchors measured in the same run: the ffmpeg
-# command re-encoding the demo's clips with a crossfade and a title (a peer doing
-# similar work) and the ffmpeg command encoding raw frames with the same settings.
+# The demo and a minute of detailed PAL footage rendered to DVD, with the default
+# rule and in full motion, beside two anchors measured in the same run: the ffmpeg
+# command doing the footage project's work (the peer) and the ffmpeg command
+# decoding and encoding the footage without filtering (the limit); peak memory too.
 bench-render: build
 	scripts/bench-render $(BUILD) $(DEMO)
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zolvex {
 
@@ -19,6 +20,10 @@ struct OutputFormat {
     char szPath[260] = {};
     char szPreset[260] = {};
     int32_t nAspectNumerator = 0, nAspectDenominator = 0;
+    // Every frame rendered: the producer's pictures then go straight into the codec's
+    // own planes. Off, they pass through the scaler as they always have, so that such
+    // movies stay byte for byte what they were.
+    bool bFullMotion = false;
 };
 
 class IMovieOutput {
@@ -46,6 +51,26 @@ class IVideoEncoderSink {
 public:
     virtual ~IVideoEncoderSink() = default;
     virtual void EncodeVideoFrame(const unsigned char* rgb, int width, int height) = 0;
+    // The producer's own frame: width × height × 3 bytes, blue-green-red, bottom row
+    // first. `held` says it is the very picture handed over with the frame before,
+    // unchanged, which an encoder may take again without reading it. By default the
+    // frame is turned into the layout above and passed on.
+    virtual void EncodeRenderedFrame(const unsigned char* bgr, int width, int height, bool held)
+    {
+        (void)held;
+        const size_t row = size_t(width) * 3;
+        std::vector<unsigned char> rgb(row * size_t(height));
+        for (int y = 0; y < height; ++y) {
+            const unsigned char* s = bgr + size_t(height - 1 - y) * row;
+            unsigned char* d = rgb.data() + size_t(y) * row;
+            for (size_t x = 0; x < row; x += 3) {
+                d[x] = s[x + 2];
+                d[x + 1] = s[x + 1];
+                d[x + 2] = s[x];
+            }
+        }
+        EncodeVideoFrame(rgb.data(), width, height);
+    }
 };
 
 }  // namespace zolvex

@@ -17,6 +17,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "filter/common/PixelRows.h"
 #include "filter/encoder/AmrNbEncoder.h"
 #include "filter/encoder/CodecTable.h"
 #include "filter/media/FfmpegPointers.h"
@@ -30,6 +31,7 @@ namespace {
 constexpr int kLambdaPerQuantiser = 118;  // FFmpeg's quantiser-to-lambda factor
 constexpr int kMaxSide = 8192;
 constexpr int kMaxAudioChannels = 8;
+constexpr int kEncoderThreads = 3;
 
 // The disc presets: the rate limits and multiplexing constants of video CD, super
 // video CD and DVD. A negative value leaves that setting as it was.
@@ -139,10 +141,18 @@ AVSampleFormat PickSampleFormat(const AVCodec* codec)
 struct CTavmEncoder::VideoWorker {
     static constexpr int kSlots = 3;  // one being encoded, two waiting
 
+    // A picture to compress: one in a slot, or (no slot) the last one converted again.
+    struct Job {
+        AVFrame* in;
+        int64_t pts;
+        int quality;
+    };
+
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<AVFrame*> queued;  // queued and free point into the slots
+    std::deque<Job> queued;  // the jobs' pictures and free point into the slots
     std::vector<AVFrame*> free;
+    bool pictureQueued = false;  // the caller queued a picture since the stream opened
     PacketList done;
     bool stop = false;
     media::FramePtr slots[kSlots];
@@ -162,6 +172,7 @@ struct CTavmEncoder::Stream {
     AVRational timeBase{1, 1};
     // Video: the worker converts the pictures with a scaler of its own.
     int quality = -1;
+    bool direct = false;  // producer frames are converted straight into the codec's planes
     std::unique_ptr<VideoWorker> worker;  // from the first frame to the stream's close
     // Audio: blocks are converted to the codec's layout and gathered into whole frames.
     media::SwrPtr swr;
@@ -322,6 +333,7 @@ int CTavmEncoder::AddVideoStream(int frameRate, int width, int height, int codec
     // H.264 is driven by a constant-quality factor for the whole movie, not by a
     // quantiser per frame.
     s->quality = h264 ? -1 : quality;
+    s->direct = directPictures_ && pixelFormat == AV_PIX_FMT_YUV420P;
     s->st = avformat_new_stream(format_.get(), nullptr);
     s->ctx.reset(avcodec_alloc_context3(c));
     s->packet.reset(av_packet_alloc());
@@ -395,7 +407,11 @@ int CTavmEncoder::AddVideoStream(int frameRate, int width, int height, int codec
         if (codec == encoder::kCodecMpeg1Video)
             ctx->mb_decision = FF_MB_DECISION_RD;
     }
-    ctx->thread_count = 0;  // as many threads as the machine has cores
+    // A fixed number of threads: how an encoder splits its work across threads shapes
+    // its output (motion search across slice edges, x264's frame lookahead), and a
+    // movie must come out byte for byte the same on one core as on many. Three is
+    // what FFmpeg picks by itself on two cores.
+    ctx->thread_count = kEncoderThreads;
 
     s->st->time_base = ctx->time_base;
     s->st->avg_frame_rate = ctx->framerate;
@@ -615,7 +631,7 @@ void CTavmEncoder::EncodeVideoFrame(int index, const unsigned char* pixels, int 
 }
 
 void CTavmEncoder::EncodeVideoLocked(Stream& s, const unsigned char* pixels, int pixelFormat, int width,
-                                     int height)
+                                     int height, bool held)
 {
     if (!pixels || width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || !s.worker)
         return;
@@ -628,6 +644,20 @@ void CTavmEncoder::EncodeVideoLocked(Stream& s, const unsigned char* pixels, int
             return;
         }
     }
+    const int quality = s.quality != -1 ? FixedQuantiser(s.quality) * kLambdaPerQuantiser : 0;
+
+    PacketList packets;
+    if (held && w.pictureQueued) {
+        // The same picture again: the worker compresses its last conversion anew.
+        {
+            std::lock_guard<std::mutex> lock(w.mutex);
+            w.queued.push_back(VideoWorker::Job{nullptr, s.nextPts++, quality});
+            packets.swap(w.done);
+        }
+        w.changed.notify_all();
+        WritePackets(s, packets);
+        return;
+    }
 
     // A free slot: waiting here holds the stream's thread to the encoder's pace.
     AVFrame* in;
@@ -637,31 +667,46 @@ void CTavmEncoder::EncodeVideoLocked(Stream& s, const unsigned char* pixels, int
         in = w.free.back();
         w.free.pop_back();
     }
-    const AVPixelFormat source = pixelFormat == kEncodeBGR24 ? AV_PIX_FMT_BGR24 : AV_PIX_FMT_RGB24;
+    // The producer's blue-first rows from the bottom become red-first rows from the
+    // top as they are copied, or, in full motion, the codec's planes at once.
+    const bool bottomUp = pixelFormat == kEncodeBottomUpBGR24;
+    const bool direct = bottomUp && s.direct && width == s.ctx->width && height == s.ctx->height;
+    const AVPixelFormat source = direct                       ? AV_PIX_FMT_YUV420P
+                                 : pixelFormat == kEncodeBGR24 ? AV_PIX_FMT_BGR24
+                                                               : AV_PIX_FMT_RGB24;
     bool ready = true;
-    if (in->width != width || in->height != height || in->format != source || !in->data[0]) {
+    // A slot the codec still holds (it compresses from it directly) gets new memory.
+    if (in->width != width || in->height != height || in->format != source || !in->data[0] ||
+        !av_frame_is_writable(in)) {
         av_frame_unref(in);
         in->width = width;
         in->height = height;
         in->format = source;
         ready = av_frame_get_buffer(in, 64) >= 0;
     }
-    if (ready) {
+    if (ready && direct) {
+        BottomUpBgrToYuv420(pixels, width, height, in->data[0], in->linesize[0], in->data[1], in->linesize[1],
+                            in->data[2], in->linesize[2]);
+    } else if (ready) {
         // libswscale reads a little beyond the last pixel of a row, so the caller's
         // exact-size frame is copied into padded rows.
         const size_t stride = size_t(width) * 3;
-        for (int y = 0; y < height; ++y)
-            std::memcpy(in->data[0] + ptrdiff_t(y) * in->linesize[0], pixels + y * stride, stride);
-        in->pts = s.nextPts++;
-        in->quality = s.quality != -1 ? FixedQuantiser(s.quality) * kLambdaPerQuantiser : 0;
+        for (int y = 0; y < height; ++y) {
+            unsigned char* row = in->data[0] + ptrdiff_t(y) * in->linesize[0];
+            if (bottomUp)
+                SwapRedBlueRow(pixels + size_t(height - 1 - y) * stride, row, width);
+            else
+                std::memcpy(row, pixels + y * stride, stride);
+        }
     }
-    PacketList packets;
     {
         std::lock_guard<std::mutex> lock(w.mutex);
-        if (ready)
-            w.queued.push_back(in);
-        else
+        if (ready) {
+            w.queued.push_back(VideoWorker::Job{in, s.nextPts++, quality});
+            w.pictureQueued = true;
+        } else {
             w.free.push_back(in);
+        }
         packets.swap(w.done);
     }
     w.changed.notify_all();
@@ -683,34 +728,44 @@ void CTavmEncoder::RunVideoWorker(Stream& s)
     VideoWorker& w = *s.worker;
     media::SwsPtr sws;
     int swsWidth = 0, swsHeight = 0, swsFormat = -1;
+    bool converted = false;  // s.frame holds the last picture converted
     for (;;) {
-        AVFrame* in;
+        VideoWorker::Job job;
         {
             std::unique_lock<std::mutex> lock(w.mutex);
             w.changed.wait(lock, [&] { return w.stop || !w.queued.empty(); });
             if (w.queued.empty())
                 break;
-            in = w.queued.front();
+            job = w.queued.front();
         }
         PacketList packets;
-        if (!sws || swsWidth != in->width || swsHeight != in->height || swsFormat != in->format) {
-            sws.reset(media::NewSlicedScaler(in->width, in->height, in->format, s.ctx->width, s.ctx->height,
-                                             s.ctx->pix_fmt));
-            swsWidth = in->width;
-            swsHeight = in->height;
-            swsFormat = in->format;
+        AVFrame* in = job.in;
+        if (in && in->format == s.ctx->pix_fmt && in->width == s.ctx->width && in->height == s.ctx->height) {
+            // Already in the codec's planes: compressed from the slot itself.
+            av_frame_unref(s.frame.get());
+            converted = av_frame_ref(s.frame.get(), in) >= 0;
+        } else if (in) {
+            if (!sws || swsWidth != in->width || swsHeight != in->height || swsFormat != in->format) {
+                sws.reset(media::NewSlicedScaler(in->width, in->height, in->format, s.ctx->width, s.ctx->height,
+                                                 s.ctx->pix_fmt));
+                swsWidth = in->width;
+                swsHeight = in->height;
+                swsFormat = in->format;
+            }
+            converted = sws && av_frame_make_writable(s.frame.get()) >= 0 &&
+                        sws_scale_frame(sws.get(), s.frame.get(), in) >= 0;
         }
-        if (sws && av_frame_make_writable(s.frame.get()) >= 0 &&
-            sws_scale_frame(sws.get(), s.frame.get(), in) >= 0) {
-            s.frame->pts = in->pts;
-            s.frame->quality = in->quality;
+        if (converted) {
+            s.frame->pts = job.pts;
+            s.frame->quality = job.quality;
             if (avcodec_send_frame(s.ctx.get(), s.frame.get()) >= 0)
                 ReceivePackets(s, packets);
         }
         {
             std::lock_guard<std::mutex> lock(w.mutex);
             w.queued.pop_front();
-            w.free.push_back(in);
+            if (in)
+                w.free.push_back(in);
             for (media::PacketPtr& packet : packets)
                 w.done.push_back(std::move(packet));
         }
@@ -918,6 +973,10 @@ bool CTavmEncoder::OpenMovie(const OutputFormat& f)
 {
     if (!OpenOutput(f.szPath))
         return false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        directPictures_ = f.bFullMotion;
+    }
     const int video = AddVideoStream(f.nFrameRate, f.nWidth, f.nHeight, f.nVideoCodec, f.nVideoBitRate, f.nQuality,
                                      f.szPreset, f.nAspectNumerator, f.nAspectDenominator);
     if (video < 0)
@@ -960,6 +1019,13 @@ void CTavmEncoder::EncodeVideoFrame(const unsigned char* rgb, int width, int hei
     std::lock_guard<std::mutex> lock(mutex_);
     if (Stream* s = Usable(videoIndex_, true))
         EncodeVideoLocked(*s, rgb, kEncodeRGB24, width, height);
+}
+
+void CTavmEncoder::EncodeRenderedFrame(const unsigned char* bgr, int width, int height, bool held)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Stream* s = Usable(videoIndex_, true))
+        EncodeVideoLocked(*s, bgr, kEncodeBottomUpBGR24, width, height, held);
 }
 
 void CTavmEncoder::EncodeAudioBlock(const unsigned char* samples, int bytes, int channels, int sampleRate)

@@ -59,8 +59,9 @@ struct EncoderSettings {
     double dMaxDelay = 0.7;      // seconds
 };
 
-// Pixel layouts EncodeVideoFrame accepts.
-enum EncoderPixelFormat { kEncodeRGB24 = 0, kEncodeBGR24 = 1 };
+// Pixel layouts EncodeVideoFrame accepts: rows from the top, or (the producer's
+// frames) blue-first rows from the bottom.
+enum EncoderPixelFormat { kEncodeRGB24 = 0, kEncodeBGR24 = 1, kEncodeBottomUpBGR24 = 2 };
 
 class ZVF_API CTavmEncoder : public IMovieOutput, public IVideoEncoderSink, public IAudioEncoderSink {
 public:
@@ -96,6 +97,9 @@ public:
 
     // IVideoEncoderSink / IAudioEncoderSink: to the streams OpenMovie added.
     void EncodeVideoFrame(const unsigned char* rgb, int width, int height) override;
+    // Turned and swapped in the one copy the encoder makes anyway; a held picture is
+    // not copied or converted again: the last converted one is compressed once more.
+    void EncodeRenderedFrame(const unsigned char* bgr, int width, int height, bool held) override;
     void EncodeAudioBlock(const unsigned char* samples, int bytes, int channels, int sampleRate) override;
 
     const EncoderSettings& Settings() const { return settings_; }
@@ -123,7 +127,8 @@ private:
     void FinishLocked();
     int IoError() const;
     Stream* Usable(int index, bool video);
-    void EncodeVideoLocked(Stream& s, const unsigned char* pixels, int pixelFormat, int width, int height);
+    void EncodeVideoLocked(Stream& s, const unsigned char* pixels, int pixelFormat, int width, int height,
+                           bool held = false);
     void EncodeAudioLocked(Stream& s, const unsigned char* samples, int bytes, int channels, int sampleRate);
     void Resample(Stream& s, const uint8_t* const* input, int frames);
     void SendAudioFrames(Stream& s, bool flush);
@@ -145,6 +150,7 @@ private:
     bool failed_ = false;
     std::string error_;
     int videoIndex_ = -1, audioIndex_ = -1;
+    bool directPictures_ = false;  // the movie being opened is in full motion
 };
 
 }  // namespace zolvex

@@ -398,9 +398,10 @@ TEST_F(RenderToolTest, FullMotionGivesEveryFrameItsOwnSourceFrame)
             wrong += counters[i] != counters[i - 1] + 1;
         EXPECT_EQ(wrong, 0) << "frames 10, 11, 12 show " << counters[10] << ", " << counters[11] << ", "
                             << counters[12];
-        if (std::string(k.format) == "MP4")
+        if (std::string(k.format) == "MP4") {
             EXPECT_NEAR(std::atof(Probe(out, "v:0", "stream=bit_rate")["bit_rate"].c_str()), 100000, 30000)
                 << "made to the bit rate asked for";
+        }
     }
 
     // Without it a picture is rendered every third frame and held for three.

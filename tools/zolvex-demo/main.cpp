@@ -2,6 +2,7 @@
 // trying the studio and the renderer on a machine that holds no videos.
 //
 //   zolvex-demo FOLDER
+//   zolvex-demo --footage FOLDER MINUTES CLIP_A CLIP_B
 //
 // FOLDER/media/ receives two movies written with the studio's own encoder (MPEG-2 in
 // a program stream, MPEG-4 in AVI), a JPEG landscape, a PNG flower, an animated GIF,
@@ -9,11 +10,17 @@
 // studio data folder: the effect is installed in its animation library and the
 // project "Demo" is saved as Data/Demo/Demo.mpf. Running it again over the same
 // folder makes everything afresh.
+//
+// With --footage it makes no media: it lays two clips of the user's (camcorder
+// footage, say) end to end, alternating, for MINUTES minutes, with a one-second fade
+// into every clip after the first and a title over the first five seconds, and saves
+// that as the project "FootageMINUTES" in FOLDER/Data/. The render benchmark uses it.
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -441,12 +448,55 @@ void StockScreens(const Paths& p)
         throw Failure("cannot store the 3D screens in " + p.data);
 }
 
+// The footage project: the clips alternate, each whole, until the minutes are full.
+void BuildFootage(const std::string& folder, int minutes, const std::string& a, const std::string& b)
+{
+    const std::string data = Absolute(folder) + "/Data/";
+    if (!MakeFolders(data))
+        throw Failure("cannot create " + data + ": " + std::strerror(errno));
+    setenv("ZOLVEX_DATA_DIR", data.c_str(), 1);
+    ProjectModel model;
+    model.name = "Footage" + std::to_string(minutes);
+    model.header = ProjectHeader{kFrameWidth, kFrameHeight, 4, 3};
+    const double total = minutes * 60.0;
+    for (int k = 0; model.TotalLength() < total - 0.5; ++k) {
+        const std::string& clip = k % 2 == 0 ? Absolute(a) : Absolute(b);
+        MediaItem item;
+        MediaThumbnail thumbnail;
+        if (!CreateMediaItem(clip.c_str(), item, thumbnail) || item.nKind != MEDIA_VIDEO || !(item.dDuration >= 1))
+            throw Failure("cannot use " + clip + " as a video clip");
+        const double length = std::min(item.dDuration, total - model.TotalLength());
+        AddScene(model, clip, 0.0, length, k == 0 ? 0 : 1);  // 1: a fade from the scene before
+    }
+    Append(model, OBJ_TEXT,
+           Title("Summer 2026", 0, 0.0, 5.0, 24, 700, RGB(255, 255, 255), RGB(0, 0, 0), 60, 60, model.ObjectCount()));
+    ErrorPrompt prompt;
+    ProjectStore store(model);
+    store.SetPrompt(&prompt);
+    if (store.SaveProject(1.0f, 1.0f) != 1)
+        throw Failure("cannot save the project " + model.name);
+    std::printf("%sFootage%d/Footage%d.mpf: %d scenes, %.1f s\n", data.c_str(), minutes, minutes,
+                model.SceneCount(), model.TotalLength());
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 6 && std::strcmp(argv[1], "--footage") == 0) {
+        try {
+            const int minutes = std::atoi(argv[3]);
+            if (minutes < 1 || minutes > 600)
+                throw Failure("the footage project lasts 1 to 600 minutes");
+            BuildFootage(argv[2], minutes, argv[4], argv[5]);
+            return 0;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "zolvex-demo: %s\n", e.what());
+            return 1;
+        }
+    }
     if (argc != 2 || !argv[1][0]) {
-        std::fprintf(stderr, "usage: zolvex-demo FOLDER\n");
+        std::fprintf(stderr, "usage: zolvex-demo FOLDER\n       zolvex-demo --footage FOLDER MINUTES CLIP_A CLIP_B\n");
         return 2;
     }
     try {

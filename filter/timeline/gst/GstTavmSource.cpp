@@ -396,6 +396,8 @@ gssize VideoCopy(ZolvexPinSrc* self, guint8* data, gsize size)
     if (size < GST_VIDEO_INFO_SIZE(&info))
         return -1;
     const zolvex::CTavmVideoPin& pin = VideoPin(self);
+    if (!self->source->PicturesWatched() && pin.Width() == w && pin.Height() == h)
+        return gssize(size);  // nobody looks: the buffer carries only the time
     if (pin.Width() == w && pin.Height() == h) {
         // GStreamer's rows run from the top; the producer's from the bottom, unpadded.
         const size_t row = size_t(w) * 3;

@@ -87,6 +87,7 @@ std::unique_ptr<CTavmGraph> CTavmGraph::Build(IUnknown* filter, Sinks sinks, std
         return nullptr;
     }
     g_object_set(graph->source_, "filter", static_cast<gpointer>(source), nullptr);
+    source->SetPicturesWatched(sinks != kDiscardingSinks);
     gst_bin_add_many(GST_BIN(graph->pipeline_), graph->source_, videoSink, audioSink, nullptr);
     if (!gst_element_link_pads(graph->source_, "video", videoSink, "sink") ||
         !gst_element_link_pads(graph->source_, "audio", audioSink, "sink")) {

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <thread>
 
-#include "filter/effects/fTavEffect.h"
 #include "filter/timeline/audio/TavmMixer.h"
 #include "filter/timeline/model/TimelineTime.h"
 #include "filter/timeline/video/TavmRenderer.h"
@@ -128,6 +127,7 @@ void VideoFrameLoop::OnStartStreaming()
 {
     frameDuration_ = kPreviewPeriod;
     encodeCounter_ = 0;
+    lastEncoded_ = nullptr;
 }
 
 void VideoFrameLoop::SetFrameDuration(int64_t duration)
@@ -150,19 +150,12 @@ int64_t VideoFrameLoop::FrameDuration() const
     return frameDuration_;
 }
 
-void VideoFrameLoop::Encode(const unsigned char* buffer)
+void VideoFrameLoop::Encode(const unsigned char* buffer, bool held)
 {
     if (!sink_)
         return;
-    // The encoder takes red-green-blue rows from the top: a turned copy with red and
-    // blue swapped.
     const int W = renderer_.Width(), H = renderer_.Height();
-    encodeCopy_.resize(size_t(W) * size_t(H) * 3);
-    CfTavEffect fx;
-    fx.InitEffect(tagSIZE{W, H}, 1, 1, 0, 3);
-    fx.flip(buffer, encodeCopy_.data());
-    fx.SwapColor(encodeCopy_.data(), encodeCopy_.data(), 2);
-    HandOver(frameDuration_, [&] { sink_->EncodeVideoFrame(encodeCopy_.data(), W, H); });
+    HandOver(frameDuration_, [&] { sink_->EncodeRenderedFrame(buffer, W, H, held); });
 }
 
 VideoFrame VideoFrameLoop::NextFrame(unsigned char* buffer)
@@ -189,6 +182,7 @@ VideoFrame VideoFrameLoop::NextFrame(unsigned char* buffer)
         } else {
             // Higher frame rates render every second or third frame and write each
             // rendered picture that many times: the stream has one sample buffer.
+            bool held = false;
             if (!first) {
                 encodeCounter_ = encodeCounter_ >= 1000 ? 0 : encodeCounter_ + 1;
                 const int64_t fps = kUnitsPerSecond / frameDuration_;
@@ -196,11 +190,15 @@ VideoFrame VideoFrameLoop::NextFrame(unsigned char* buffer)
                 if (encodeCounter_ % every == 0) {
                     renderer_.ClearFrame(buffer);
                     renderer_.RenderFrame(position_);
+                } else {
+                    // Untouched since it was written: the encoder may take it as it stands.
+                    held = buffer == lastEncoded_;
                 }
             }
             // The first, black frame is written too, so that pictures and sound start
             // together.
-            Encode(buffer);
+            Encode(buffer, held);
+            lastEncoded_ = buffer;
         }
     }
     if (!encoding && renderer_.RenderTime() < kPreviewPeriod)

@@ -132,7 +132,7 @@ public:
 private:
     // The frame duration goes back to 666,666 and the encode-mode frame count to 0.
     void OnStartStreaming() override;
-    void Encode(const unsigned char* buffer);
+    void Encode(const unsigned char* buffer, bool held);
 
     CTavmRenderer& renderer_;
     IVideoEncoderSink* sink_ = nullptr;
@@ -140,7 +140,7 @@ private:
     int64_t frameDuration_ = kPreviewPeriod;
     int encodeCounter_ = 0;
     bool fullMotion_ = false;
-    std::vector<unsigned char> encodeCopy_;
+    const unsigned char* lastEncoded_ = nullptr;  // the buffer of the last frame written
 };
 
 // The audio stream's fill step: block by block, time stamps, and in encode mode the

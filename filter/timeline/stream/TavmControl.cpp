@@ -225,6 +225,7 @@ HRESULT CTavmControl::SetMode(int mode)
     // A movie file that cannot be opened leaves the encoder inert; the graph still
     // runs in encode mode so that the studio's save ends as always, and the failure
     // is reported here and through GetOutputError.
+    format_.bFullMotion = settings_.bFullMotion;
     const bool opened = !(mode == kEncodeMode && output_ && !output_->OpenMovie(format_));
     settings_.nMode = mode;
     if (video_)

@@ -213,6 +213,10 @@ public:
     // The files the producer and the mixer could not use (ITavmMediaProblems).
     MediaProblemList& Problems() { return problems_; }
     void SetHost(IStreamHost* host) { host_ = host; }
+    // Whether anyone downstream looks at the pictures; a graph that discards them
+    // (a headless render) saves the copy into each stream buffer.
+    void SetPicturesWatched(bool watched) { picturesWatched_ = watched; }
+    bool PicturesWatched() const { return picturesWatched_; }
 
     // Filters alive in the process.
     static long LiveObjects();
@@ -250,6 +254,7 @@ private:
     int mode_ = kPreviewMode;
     bool abort_ = false;
     bool fullMotion_ = false;
+    std::atomic<bool> picturesWatched_{true};
 };
 
 }  // namespace zolvex

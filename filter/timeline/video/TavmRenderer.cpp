@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "filter/animation/AnimationRecords.h"
-#include "filter/common/CpuDispatch.h"
+#include "filter/common/PixelRows.h"
 #include "filter/effects/fTavEffect.h"
 #include "filter/screen3d/Screen3D.h"
 #include "filter/timeline/video/ScenePicture.h"
@@ -22,18 +22,6 @@
 
 namespace zolvex {
 namespace {
-
-// A row of red-first pixels as blue-first ones.
-ZOLVEX_ALWAYS_INLINE void SwapRowLoop(const unsigned char* __restrict s, unsigned char* __restrict d, int w)
-{
-    for (int x = 0; x < w; ++x) {
-        d[3 * x] = s[3 * x + 2];
-        d[3 * x + 1] = s[3 * x + 1];
-        d[3 * x + 2] = s[3 * x];
-    }
-}
-
-ZOLVEX_KERNEL_DISPATCH(SwapRow, (const unsigned char* s, unsigned char* d, int w), (s, d, w), SwapRowLoop(s, d, w))
 
 // The version text of an animation library entry, or null for any other text.
 const char* AnimationVersion(const void* entry)
@@ -272,7 +260,7 @@ void CTavmRenderer::ScaleVideoFrame(const unsigned char* frame, int w, int h, bo
             const unsigned char* src = frame + size_t(h - i - 1) * size_t(w) * 3;
             unsigned char* dst = sceneFrame_.data() + size_t(topDownRgb ? i : H - 1 - i) * size_t(W) * 3;
             if (topDownRgb)
-                SwapRow(src, dst, W);
+                SwapRedBlueRow(src, dst, W);
             else
                 std::memcpy(dst, src, size_t(W) * 3);
         }
