@@ -610,3 +610,56 @@ TEST_F(EncoderTest, FixedQualitySpansTheQuantiserRange)
     EXPECT_GT(sizes[0], sizes[1]);
     EXPECT_GT(sizes[1], sizes[2]) << "quality choice 1 is not the same as choice 5";
 }
+
+// The producer's frames: a held picture is compressed again exactly as if it had been
+// handed over anew, and in full motion the pictures go straight into the codec's
+// planes with their colours and numbers intact.
+TEST_F(EncoderTest, HeldAndFullMotionPicturesFromTheProducer)
+{
+    const int w = 320, h = 240;
+    auto feed = [&](const Movie& m, bool fullMotion, bool sayHeld) {
+        OutputFormat f = Format(m);
+        f.bFullMotion = fullMotion;
+        CTavmEncoder encoder;
+        EXPECT_TRUE(encoder.OpenMovie(f)) << encoder.OutputError();
+        std::vector<unsigned char> rgb(size_t(w) * h * 3), bgr(rgb.size());
+        for (int i = 0; i < 30; ++i) {
+            const int picture = fullMotion ? i : i - i % 3;  // held for three frames without full motion
+            testpic::MakeCounterFrame(rgb.data(), w, h, picture);
+            for (int y = 0; y < h; ++y)  // the producer's layout: bottom row first, blue first
+                for (int x = 0; x < w; ++x)
+                    for (int c = 0; c < 3; ++c)
+                        bgr[(size_t(h - 1 - y) * w + x) * 3 + c] = rgb[(size_t(y) * w + x) * 3 + 2 - c];
+            encoder.EncodeRenderedFrame(bgr.data(), w, h, sayHeld && picture != i);
+        }
+        encoder.FinishMovie();
+        EXPECT_EQ(encoder.OutputError(), "");
+        return ReadFile(PathOf(m));
+    };
+    const Movie told = {"held.mpg", 25, w, h, kCodecMpeg2Video, 2000000, kCodecMp2, 192000, 2, 44100, ""};
+    Movie untold = told;
+    untold.file = "unheld.mpg";
+    const std::vector<unsigned char> heldBytes = feed(told, false, true), freshBytes = feed(untold, false, false);
+    ASSERT_GT(heldBytes.size(), 10000u);
+    EXPECT_TRUE(heldBytes == freshBytes) << "a held picture compresses to the same movie";
+    std::vector<int> counters = DecodedCounters(PathOf(told));
+    ASSERT_EQ(counters.size(), 30u);
+    EXPECT_EQ(counters[29], 27);
+
+    for (const Movie& m : {Movie{"full.mpg", 25, w, h, kCodecMpeg2Video, 2000000, kCodecMp2, 192000, 2, 44100, ""},
+                           Movie{"full.mp4", 25, w, h, kCodecH264, 0, kCodecAac, 128000, 2, 44100, "", 4, 3, 127}}) {
+        SCOPED_TRACE(m.file);
+        feed(m, true, false);
+        counters = DecodedCounters(PathOf(m));
+        ASSERT_EQ(counters.size(), 30u);
+        for (int i = 0; i < 30; ++i)
+            EXPECT_EQ(counters[size_t(i)], i);
+        // The white bar of the colour bars keeps its level: the conversion's matrix is right.
+        const std::vector<unsigned char> px =
+            CaptureBytes("ffmpeg -nostdin -v error -i " + Quote(PathOf(m)) +
+                         " -frames:v 1 -vf crop=8:8:4:" + std::to_string(h / 2) + " -pix_fmt rgb24 -f rawvideo -");
+        ASSERT_EQ(px.size(), 8u * 8 * 3);
+        for (unsigned char v : px)
+            EXPECT_NEAR(v, 235, 12);
+    }
+}
