@@ -57,6 +57,7 @@ struct CTavmMediaReader::Impl {
     std::vector<unsigned char> rgb;
     uint64_t convertedGeneration = 0;
     bool converted = false;
+    bool bottomUpBgr = false;
     // Survives reopening, like the reader itself.
     int64_t readCount = 0;
 
@@ -174,12 +175,19 @@ bool CTavmMediaReader::ReadFrameAt(double seconds)
     if (!(seek ? dec.SeekTo(target) : dec.DecodeTo(target)))
         return false;
     if (!m.converted || m.convertedGeneration != dec.PictureGeneration()) {
-        if (!dec.Convert(m.rgb.data(), m.width, m.height, false))
+        if (!dec.Convert(m.rgb.data(), m.width, m.height, m.bottomUpBgr))
             return false;
         m.converted = true;
         m.convertedGeneration = dec.PictureGeneration();
     }
     return true;
+}
+
+void CTavmMediaReader::SetBottomUpBgr(bool on)
+{
+    if (impl_->bottomUpBgr != on)
+        impl_->converted = false;  // the frame held is in the other layout
+    impl_->bottomUpBgr = on;
 }
 
 double CTavmMediaReader::GetDuration() const { return impl_->duration; }

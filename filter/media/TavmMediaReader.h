@@ -39,6 +39,10 @@ public:
     double GetDuration() const;
     int GetWidth() const;
     int GetHeight() const;
+    // Frames from the next read on in the producer's own layout (blue first, bottom
+    // row first) instead of top-down red first; the same pixels, one pass fewer for a
+    // caller that wants them so.
+    void SetBottomUpBgr(bool on);
     // The RGB frame of the last successful read (GetWidth() × GetHeight() × 3 bytes).
     const unsigned char* GetFrameData() const;
 

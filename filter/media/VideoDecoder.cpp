@@ -384,12 +384,16 @@ bool VideoDecoder::Convert(unsigned char* dst, int width, int height, bool botto
         return false;
     // libswscale's vector code writes a little past the end of each row, so it works
     // into padded rows of its own, which are then copied out without the padding.
-    av_frame_unref(dstFrame_.get());
-    dstFrame_->width = width;
-    dstFrame_->height = height;
-    dstFrame_->format = dstFormat;
-    if (av_frame_get_buffer(dstFrame_.get(), 64) < 0)
-        return false;
+    // They are kept from one picture to the next.
+    if (!dstFrame_->data[0] || dstFrame_->width != width || dstFrame_->height != height ||
+        dstFrame_->format != dstFormat) {
+        av_frame_unref(dstFrame_.get());
+        dstFrame_->width = width;
+        dstFrame_->height = height;
+        dstFrame_->format = dstFormat;
+        if (av_frame_get_buffer(dstFrame_.get(), 64) < 0)
+            return false;
+    }
     const int r = sws_scale_frame(sws_.get(), dstFrame_.get(), cur_.get());
     if (r >= 0) {
         const size_t stride = size_t(width) * 3;
@@ -399,7 +403,6 @@ bool VideoDecoder::Convert(unsigned char* dst, int width, int height, bool botto
             std::memcpy(to, dstFrame_->data[0] + ptrdiff_t(y) * dstFrame_->linesize[0], stride);
         }
     }
-    av_frame_unref(dstFrame_.get());
     return r >= 0;
 }
 

@@ -276,6 +276,31 @@ TEST_P(Containers, RandomTimesShowTheirFrames)
     }
 }
 
+// The producer's layout is the same picture, turned and with red and blue swapped,
+// also for the frame already held when the layout changes.
+TEST_P(Containers, BottomUpBlueFirstFramesAreTheSamePictures)
+{
+    ZOLVEX_REQUIRE_MEDIA(g_media);
+    const Clip clip = GetParam();
+    CTavmMediaReader reader;
+    ASSERT_TRUE(reader.Open(Path(clip).c_str()));
+    const int w = reader.GetWidth(), h = reader.GetHeight();
+    for (double t : {0.4, 1.2}) {
+        ASSERT_TRUE(reader.ReadFrameAt(t));
+        const std::vector<unsigned char> rgb(reader.GetFrameData(), reader.GetFrameData() + size_t(w) * h * 3);
+        reader.SetBottomUpBgr(true);
+        ASSERT_TRUE(reader.ReadFrameAt(t));
+        const unsigned char* bgr = reader.GetFrameData();
+        long differing = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < 3; ++c)
+                    differing += rgb[(size_t(y) * w + x) * 3 + c] != bgr[(size_t(h - 1 - y) * w + x) * 3 + 2 - c];
+        EXPECT_EQ(differing, 0) << t;
+        reader.SetBottomUpBgr(false);
+    }
+}
+
 TEST_P(Containers, PastTheEndTheLastPictureStays)
 {
     ZOLVEX_REQUIRE_MEDIA(g_media);

@@ -207,7 +207,7 @@ void CTavmRenderer::SceneStep(SceneRecord* scene, double dIn)
                 ScaleVideoFrame(detReader_.GetFrameData(), detReader_.GetWidth(), detReader_.GetHeight(), false);
         } else {
             if (mediaReader_.ReadFrameAt(dIn + sceneTime_))
-                ScaleVideoFrame(mediaReader_.GetFrameData(), mediaReader_.GetWidth(), mediaReader_.GetHeight(), true);
+                ScaleMediaFrame();
         }
     } else {
         return;
@@ -224,8 +224,11 @@ void CTavmRenderer::OpenVideo(SceneRecord* scene, double sourceTime)
     static const char kNoPicture[] = "no picture could be decoded from it";
     if (mediaReader_.Probe(scene->szPath, &flip_) && mediaReader_.Open(scene->szPath)) {
         usingDetReader_ = false;
+        // A clip of the frame's own size comes in the frame's layout, row for row.
+        mediaBottomUp_ = mediaReader_.GetWidth() == width_ && mediaReader_.GetHeight() == height_;
+        mediaReader_.SetBottomUpBgr(mediaBottomUp_);
         if (mediaReader_.ReadFrameAt(sourceTime))
-            ScaleVideoFrame(mediaReader_.GetFrameData(), mediaReader_.GetWidth(), mediaReader_.GetHeight(), true);
+            ScaleMediaFrame();
         else
             Unusable(scene, kNoPicture);
         return;
@@ -249,6 +252,11 @@ void CTavmRenderer::Unusable(const SceneRecord* scene, const std::string& why)
 }
 
 // Nearest neighbour to the full frame; the video's own aspect is not kept.
+void CTavmRenderer::ScaleMediaFrame()
+{
+    ScaleVideoFrame(mediaReader_.GetFrameData(), mediaReader_.GetWidth(), mediaReader_.GetHeight(), !mediaBottomUp_);
+}
+
 void CTavmRenderer::ScaleVideoFrame(const unsigned char* frame, int w, int h, bool topDownRgb)
 {
     if (!frame || w <= 0 || h <= 0)

@@ -72,6 +72,8 @@ private:
     void OpenScene(SceneRecord* scene);
     void OpenVideo(SceneRecord* scene, double sourceTime);
     void Unusable(const SceneRecord* scene, const std::string& why);
+    // The media reader's last frame into the scene picture.
+    void ScaleMediaFrame();
     void ScaleVideoFrame(const unsigned char* frame, int w, int h, bool topDownRgb);
     void OverlayPass(double t);
     void ApplyEffect(tagOPR_EFFECT& op, double t);
@@ -90,6 +92,7 @@ private:
     CTavmDetReader detReader_;
     bool usingDetReader_ = false;
     int flip_ = 0;
+    bool mediaBottomUp_ = false;  // the media reader gives frames in the producer's layout
 
     TimelineLists lists_;
     SideLists sides_;
