@@ -648,9 +648,12 @@ void CTavmEncoder::EncodeVideoLocked(Stream& s, const unsigned char* pixels, int
 
     PacketList packets;
     if (held && w.pictureQueued) {
-        // The same picture again: the worker compresses its last conversion anew.
+        // The same picture again: the worker compresses its last conversion anew. The
+        // queue stays short, so that the stream keeps to the encoder's pace as it does
+        // when it waits for a slot.
         {
-            std::lock_guard<std::mutex> lock(w.mutex);
+            std::unique_lock<std::mutex> lock(w.mutex);
+            w.changed.wait(lock, [&] { return w.queued.size() < 3 * VideoWorker::kSlots; });
             w.queued.push_back(VideoWorker::Job{nullptr, s.nextPts++, quality});
             packets.swap(w.done);
         }
