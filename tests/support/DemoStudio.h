@@ -47,14 +47,30 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         root = pattern;
         mkdir((root + "/run").c_str(), 0700);
-        for (int n = first_; n < last_ && display.empty(); ++n)
-            if (access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) != 0)
-                display = ":" + std::to_string(n);
-        ASSERT_FALSE(display.empty());
-        xvfb = Spawn("Xvfb " + display + " -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1");
-        ASSERT_GT(xvfb, 0);
-        for (int i = 0; i < 100 && Run("xdpyinfo >/dev/null 2>&1") != 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // A display that is free, served by an Xvfb that answers; one that another
+        // program took meanwhile (its server exits at once) gives way to the next.
+        for (int n = first_; n < last_ && display.empty(); ++n) {
+            if (access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) == 0)
+                continue;
+            display = ":" + std::to_string(n);
+            xvfb = Spawn("Xvfb " + display + " -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1");
+            ASSERT_GT(xvfb, 0);
+            bool answers = false, ended = false;
+            // A loaded machine (the sanitizer builds run beside) may take its time.
+            for (int i = 0; i < 300 && !answers && !ended; ++i) {
+                answers = Run("xdpyinfo >/dev/null 2>&1") == 0;
+                ended = !answers && waitpid(xvfb, nullptr, WNOHANG) == xvfb;
+                if (!answers && !ended)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+            if (!answers) {
+                if (!ended)
+                    kill(xvfb, SIGTERM), waitpid(xvfb, nullptr, 0);
+                xvfb = -1;
+                display.clear();
+            }
+        }
+        ASSERT_FALSE(display.empty()) << "no Xvfb answered on displays " << first_ << " to " << last_ - 1;
         int status = -1;
         const std::string made = Capture(std::string(ZOLVEX_DEMO) + " " + Quote(root) + " 2>&1", &status);
         ASSERT_EQ(status, 0) << made;
