@@ -53,8 +53,7 @@ protected:
             if (access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) == 0)
                 continue;
             display = ":" + std::to_string(n);
-            xvfb = Spawn("Xvfb " + display + " -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1");
-            ASSERT_GT(xvfb, 0);
+            ASSERT_TRUE(StartXvfb());
             bool answers = false, ended = false;
             // A loaded machine (the sanitizer builds run beside) may take its time.
             for (int i = 0; i < 300 && !answers && !ended; ++i) {
@@ -92,6 +91,15 @@ protected:
     // steps, with what the session and the studio said in *log.
     int Session(const std::string& shot, const std::string& steps, std::string* log)
     {
+        // A server that went away since (seen once on a loaded machine) is started anew.
+        if (Run("xdpyinfo >/dev/null 2>&1") != 0) {
+            if (xvfb > 0)
+                kill(xvfb, SIGTERM), waitpid(xvfb, nullptr, 0);
+            if (!StartXvfb())
+                return -1;
+            for (int i = 0; i < 300 && Run("xdpyinfo >/dev/null 2>&1") != 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
         const std::string logFile = root + "/studio.log";
         int status = -1;
         const std::string out =
@@ -102,7 +110,17 @@ protected:
                         Quote(ZOLVEX_STUDIO) + " Demo " + Quote(shot) + " " + Quote(logFile) + " " + steps + " 2>&1",
                     &status);
         *log = out + ReadText(logFile);
+        if (status != 0)
+            *log += "Xvfb said: " + ReadText(root + "/xvfb.log");
         return status;
+    }
+
+    // Xvfb on `display`, saying what it says into the scratch folder.
+    bool StartXvfb()
+    {
+        xvfb = Spawn("Xvfb " + display + " -screen 0 1280x800x24 -nolisten tcp >>" + Quote(root + "/xvfb.log") +
+                     " 2>&1");
+        return xvfb > 0;
     }
 
     std::string root, display;
