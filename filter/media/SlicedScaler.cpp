@@ -1,6 +1,7 @@
 #include "filter/media/SlicedScaler.h"
 
 extern "C" {
+#include <libavutil/cpu.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -20,7 +21,9 @@ SwsContext* NewSlicedScaler(int srcWidth, int srcHeight, int srcFormat, int dstW
     av_opt_set_int(sws, "dsth", dstHeight, 0);
     av_opt_set_int(sws, "dst_format", dstFormat, 0);
     av_opt_set_int(sws, "sws_flags", SWS_BICUBIC, 0);
-    av_opt_set_int(sws, "threads", 0, 0);
+    // On a single processor libswscale 5.1 leaks its two frames when left to pick
+    // the thread count itself; one thread is what it would pick there anyway.
+    av_opt_set_int(sws, "threads", av_cpu_count() > 1 ? 0 : 1, 0);
     if (sws_init_context(sws, nullptr, nullptr) < 0) {
         sws_freeContext(sws);
         return nullptr;
