@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <set>
@@ -47,15 +48,17 @@ testsupport::TestMedia g_media("render", {"ffprobe", "ffmpeg"});
 const std::string& g_dir = g_media.Dir();
 std::string g_project;
 
-// A clip of one colour with one tone.
-bool MakeClip(const std::string& path, unsigned char r, unsigned char g, unsigned char b, double hz)
+// Four seconds of 320 × 240 MPEG-2 pictures, each painted by `paint(rgb, frame)`,
+// with a tone of `hz`.
+bool WriteClip(const std::string& path, int videoBitRate, double hz,
+               const std::function<void(unsigned char*, int)>& paint)
 {
     OutputFormat f;
     f.nFrameRate = 25;
     f.nWidth = 320;
     f.nHeight = 240;
     f.nVideoCodec = kCodecMpeg2Video;
-    f.nVideoBitRate = 2000000;
+    f.nVideoBitRate = videoBitRate;
     f.nAudioCodec = kCodecMp2;
     f.nAudioBitRate = 192000;
     f.nChannels = 2;
@@ -66,12 +69,8 @@ bool MakeClip(const std::string& path, unsigned char r, unsigned char g, unsigne
     if (!encoder.OpenMovie(f))
         return false;
     std::vector<unsigned char> rgb(320 * 240 * 3);
-    for (size_t i = 0; i < rgb.size(); i += 3) {
-        rgb[i] = r;
-        rgb[i + 1] = g;
-        rgb[i + 2] = b;
-    }
     for (int i = 0; i < 100; ++i) {
+        paint(rgb.data(), i);
         encoder.EncodeVideoFrame(rgb.data(), 320, 240);
         const std::vector<int16_t> pcm = testpic::MakeSine(int64_t(i) * 1764, 1764, 2, 44100, hz);
         encoder.EncodeAudioBlock(reinterpret_cast<const unsigned char*>(pcm.data()), int(pcm.size() * 2), 2, 44100);
@@ -80,33 +79,23 @@ bool MakeClip(const std::string& path, unsigned char r, unsigned char g, unsigne
     return encoder.OutputError().empty();
 }
 
-// Four seconds of 320 × 240 pictures that show their own frame number.
+// A clip of one colour with one tone.
+bool MakeClip(const std::string& path, unsigned char r, unsigned char g, unsigned char b, double hz)
+{
+    return WriteClip(path, 2000000, hz, [&](unsigned char* rgb, int) {
+        for (size_t i = 0; i < 320 * 240 * 3; i += 3) {
+            rgb[i] = r;
+            rgb[i + 1] = g;
+            rgb[i + 2] = b;
+        }
+    });
+}
+
+// Pictures that show their own frame number.
 bool MakeCounterClip(const std::string& path)
 {
-    OutputFormat f;
-    f.nFrameRate = 25;
-    f.nWidth = 320;
-    f.nHeight = 240;
-    f.nVideoCodec = kCodecMpeg2Video;
-    f.nVideoBitRate = 4000000;
-    f.nAudioCodec = kCodecMp2;
-    f.nAudioBitRate = 192000;
-    f.nChannels = 2;
-    f.nSampleRate = 44100;
-    f.nQuality = -1;
-    std::snprintf(f.szPath, sizeof f.szPath, "%s", path.c_str());
-    CTavmEncoder encoder;
-    if (!encoder.OpenMovie(f))
-        return false;
-    std::vector<unsigned char> rgb(320 * 240 * 3);
-    for (int i = 0; i < 100; ++i) {
-        testpic::MakeCounterFrame(rgb.data(), 320, 240, i);
-        encoder.EncodeVideoFrame(rgb.data(), 320, 240);
-        const std::vector<int16_t> pcm = testpic::MakeSine(int64_t(i) * 1764, 1764, 2, 44100, 440.0);
-        encoder.EncodeAudioBlock(reinterpret_cast<const unsigned char*>(pcm.data()), int(pcm.size() * 2), 2, 44100);
-    }
-    encoder.FinishMovie();
-    return encoder.OutputError().empty();
+    return WriteClip(path, 4000000, 440.0,
+                     [](unsigned char* rgb, int frame) { testpic::MakeCounterFrame(rgb, 320, 240, frame); });
 }
 
 // The top-level boxes of an MP4 file, in order.
