@@ -118,7 +118,9 @@ protected:
     // Xvfb on `display`, saying what it says into the scratch folder.
     bool StartXvfb()
     {
-        xvfb = Spawn("Xvfb " + display + " -screen 0 1280x800x24 -nolisten tcp >>" + Quote(root + "/xvfb.log") +
+        // -noreset: the server would otherwise start itself over each time its last
+        // client leaves (a studio killed outright), and refuse connections meanwhile.
+        xvfb = Spawn("Xvfb " + display + " -screen 0 1280x800x24 -nolisten tcp -noreset >>" + Quote(root + "/xvfb.log") +
                      " 2>&1");
         return xvfb > 0;
     }

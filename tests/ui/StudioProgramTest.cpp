@@ -63,7 +63,9 @@ protected:
             if (access(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), F_OK) != 0)
                 display = ":" + std::to_string(n);
         ASSERT_FALSE(display.empty());
-        xvfb = Spawn("Xvfb " + display + " -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1");
+        // -noreset: the server would otherwise start itself over each time its last
+        // client leaves (a studio killed outright), and refuse connections meanwhile.
+        xvfb = Spawn("Xvfb " + display + " -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1");
         ASSERT_GT(xvfb, 0);
         ASSERT_TRUE(Within(10, [&] { return Run("xdpyinfo >/dev/null 2>&1") == 0; })) << "Xvfb did not start";
     }
