@@ -23,16 +23,21 @@ namespace studio {
 
 // The program's own window messages between the timeline, the pages and the main window.
 enum StudioMessage : int {
+    kMsgCancelMovie = 1129,      // the progress dialog's Cancel: finish the movie where it stands
+    kMsgFileGraph = 1133,        // the file preview's graph has news (end, error)
     kMsgAddObject = 1142,        // a page adds an object (kind, record)
     kMsgAddToTimeline = 1143,    // "Add to Timeline" in the media library
     kMsgTimelineChanged = 1144,  // the filter's copy of the timeline must be refreshed
+    kMsgPlayPosition = 1145,     // the preview's position (hundredths, whole seconds): move the playhead
     kMsgPlayheadReleased = 1148, // the dragged playhead was let go: seek the preview
     kMsgAboutToEdit = 1149,      // stop the preview and hold the filter before the lists change
     kMsgSceneSelected = 1150,    // a scene became selected (its index in the first parameter)
     kMsgTransitions = 1152,      // a transition command (mode in the first parameter)
+    kMsgSaveMovie = 1153,        // the Save Movie page confirmed: start the encoding run
     kMsgButtonState = 1154,      // (button, enabled)
     kMsgAudioLevel = 1155,       // the audio level dialog changed the level (second parameter)
     kMsgProjectRefresh = 1156,   // a project was made, opened or saved: refresh the window
+    kMsgPauseMovie = 1161,       // the progress dialog's Pause/Resume
     kMsgBusy = 1162,             // the timeline became busy
     kMsgReady = 1163,            // the busy period ended
 };
