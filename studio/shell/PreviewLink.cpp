@@ -3,10 +3,6 @@
 #include <chrono>
 #include <thread>
 
-#include "filter/timeline/gst/TavmEntryPoints.h"
-#include "filter/timeline/stream/TavmSource.h"
-#include "platform/ClassRegistry.h"
-
 namespace zolvex {
 namespace studio {
 
@@ -14,59 +10,66 @@ PreviewLink::~PreviewLink() { Close(); }
 
 bool PreviewLink::Open(bool graph, std::string* error)
 {
-    if (filter_)
+    if (IsOpen())
         return true;
-    if (DllRegisterServer() != S_OK) {
-        if (error)
-            *error = "The rendering filter could not be registered.";
+    if (!player_.Create(error))
         return false;
-    }
-    if (CreateInstance(CLSID_TavmSource, IID_IUnknown, reinterpret_cast<void**>(&filter_)) != S_OK || !filter_) {
-        filter_ = nullptr;
-        if (error)
-            *error = "The rendering filter could not be created.";
-        return false;
-    }
-    if (graph) {
-        graph_ = CTavmGraph::Build(filter_, CTavmGraph::kDiscardingSinks, error);
-        if (!graph_)
-            return true;  // the filter still takes the lists; there is just nothing to show
-    }
+    wantGraph_ = graph;  // built once the frame size is known
     return true;
 }
 
 void PreviewLink::Close()
 {
-    if (graph_) {
-        graph_->Stop();
-        graph_.reset();
-    }
-    if (filter_) {
-        filter_->Release();
-        filter_ = nullptr;
+    player_.Destroy();
+    builtWidth_ = builtHeight_ = 0;
+}
+
+void PreviewLink::SetFrameRate(double fps)
+{
+    frameRate_ = fps;
+    if (ITavmControl* c = Control()) {
+        c->SetFrameRate(fps);
+        c->Release();
     }
 }
 
 ITavmControl* PreviewLink::Control()
 {
     ITavmControl* control = nullptr;
-    if (filter_ && filter_->QueryInterface(IID_ITavmControl, reinterpret_cast<void**>(&control)) != S_OK)
+    IUnknown* filter = player_.Filter();
+    if (filter && filter->QueryInterface(IID_ITavmControl, reinterpret_cast<void**>(&control)) != S_OK)
         control = nullptr;
     return control;
 }
 
 void PreviewLink::SetFrame(const ProjectHeader& h)
 {
-    ITavmControl* c = Control();
-    if (!c)
+    auto apply = [this, &h] {
+        ITavmControl* c = Control();
+        if (!c)
+            return;
+        if (h.nWidth > 0 && h.nHeight > 0) {
+            c->SetOutputSize(h.nWidth, h.nHeight);
+            c->SetSrcVideoSize(h.nWidth, h.nHeight);
+        }
+        if (h.nAspectNumerator > 0 && h.nAspectDenominator > 0)
+            c->SetDisplayAspect(h.nAspectNumerator, h.nAspectDenominator);
+        if (frameRate_ > 0)
+            c->SetFrameRate(frameRate_);
+        c->Release();
+    };
+    apply();
+    if (!wantGraph_ || (player_.Built() && h.nWidth == builtWidth_ && h.nHeight == builtHeight_))
         return;
-    if (h.nWidth > 0 && h.nHeight > 0) {
-        c->SetOutputSize(h.nWidth, h.nHeight);
-        c->SetSrcVideoSize(h.nWidth, h.nHeight);
+    // The streams agree their types as the graph is built, and that agreement makes
+    // the filter a fresh producer: a new frame size means a new graph, and the
+    // settings once more. The caller hands over the lists after this.
+    std::string error;
+    if (player_.Rebuild(&error) == 1) {
+        builtWidth_ = h.nWidth;
+        builtHeight_ = h.nHeight;
+        apply();
     }
-    if (h.nAspectNumerator > 0 && h.nAspectDenominator > 0)
-        c->SetDisplayAspect(h.nAspectNumerator, h.nAspectDenominator);
-    c->Release();
 }
 
 bool PreviewLink::Hold(int timeoutMs)
@@ -74,6 +77,8 @@ bool PreviewLink::Hold(int timeoutMs)
     ITavmControl* c = Control();
     if (!c)
         return true;
+    if (player_.State() == AlbumPlayer::kRunning)
+        player_.Pause();
     c->SetAbort(1);
     bool idle = false;
     for (int waited = 0;; waited += 10) {
@@ -102,8 +107,9 @@ double PreviewLink::Refresh(ProjectModel& model, double pictureSeconds)
     int64_t duration = 0;
     c->GetDuration(&duration);
     c->SetAbort(0);
-    if (graph_ && position > 0 && position <= duration)
-        graph_->Seek(position);
+    // The shown picture is rendered again from the new lists.
+    if (player_.Built())
+        player_.Seek(position >= 0 && position <= duration ? position : 0);
     c->Release();
     ++refreshes_;
     return double(duration) / 1e7;
@@ -119,8 +125,8 @@ void PreviewLink::SetMusicVolume(int percent)
 
 void PreviewLink::Seek(double seconds)
 {
-    if (graph_ && seconds >= 0.0)
-        graph_->Seek(int64_t(seconds * 1e7));
+    if (seconds >= 0.0)
+        player_.Seek(int64_t(seconds * 1e7));
 }
 
 double PreviewLink::Duration()

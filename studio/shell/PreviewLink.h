@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "filter/timeline/gst/TavmGraph.h"
+#include "studio/shell/AlbumPlayer.h"
 #include "filter/timeline/stream/ITavmControl.h"
 #include "studio/project/ProjectModel.h"
 
@@ -23,16 +23,23 @@ public:
     PreviewLink(const PreviewLink&) = delete;
     PreviewLink& operator=(const PreviewLink&) = delete;
 
-    // Makes the filter; with `graph` also the graph around it (paused, discarding
-    // sinks until the player shows its pictures). False with *error when it cannot.
+    // Makes the filter; with `graph` also the player's graph around it, paused at the
+    // start. False with *error when there is no filter; a graph that cannot be built
+    // leaves the filter taking the lists with nothing shown.
     bool Open(bool graph, std::string* error);
     void Close();
-    bool IsOpen() const { return filter_ != nullptr; }
-    CTavmGraph* Graph() const { return graph_.get(); }
+    bool IsOpen() const { return player_.Filter() != nullptr; }
+    AlbumPlayer& Player() { return player_; }
+    CTavmGraph* Graph() const { return player_.Graph(); }
+    void SetListener(IPreviewListener* listener) { player_.SetListener(listener); }
+    // The preview's frame rate: 15 frames a second, or the project's own rate for a
+    // smooth preview.
+    void SetFrameRate(double fps);
 
-    // The project's frame size and aspect, for the frames the preview renders.
+    // The project's frame size and aspect, for the frames the preview renders; the
+    // player's graph is (re)built here for a new size. Hand over the lists after it.
     void SetFrame(const ProjectHeader& header);
-    // Holds rendering and waits, polling every 10 ms, until neither stream is inside
+    // Pauses a playing preview, holds rendering and waits, polling every 10 ms, until neither stream is inside
     // a render call; false when the filter did not come to rest in `timeoutMs`.
     bool Hold(int timeoutMs = 10000);
     // Hands over the model's lists and releases rendering; the preview goes back to
@@ -53,8 +60,10 @@ private:
     // The control interface, queried afresh (release it with Release()).
     ITavmControl* Control();
 
-    IUnknown* filter_ = nullptr;
-    std::unique_ptr<CTavmGraph> graph_;
+    AlbumPlayer player_;
+    bool wantGraph_ = false;
+    int builtWidth_ = 0, builtHeight_ = 0;
+    double frameRate_ = 0;  // 0: the filter's own
     int64_t refreshes_ = 0;
 };
 

@@ -62,5 +62,15 @@ void SetPictureTimeSetting(int seconds)
     Settings().WriteDword(ProgramKey(), "PictureTime", uint32_t(seconds));
 }
 
+bool SmoothPreviewSetting()
+{
+    uint32_t on = 0;
+    return Settings().ReadDword(ProgramKey(), "SmoothPreview", on) && on == 1;
+}
+
+void SetSmoothPreviewSetting(bool on) { Settings().WriteDword(ProgramKey(), "SmoothPreview", on ? 1u : 0u); }
+
+double ProjectFrameRate(int height) { return height == 240 || height == 480 ? 30000.0 / 1001.0 : 25.0; }
+
 }  // namespace studio
 }  // namespace zolvex

@@ -26,5 +26,13 @@ int PictureTimeSetting();
 // Kept within 1–60.
 void SetPictureTimeSetting(int seconds);
 
+// Whether the preview plays at the project's own frame rate instead of 15 frames a
+// second; off when never chosen.
+bool SmoothPreviewSetting();
+void SetSmoothPreviewSetting(bool on);
+// The frame rate a project of `height` lines previews at when smooth: 30000/1001 for
+// NTSC heights (240, 480), 25 otherwise.
+double ProjectFrameRate(int height);
+
 }  // namespace studio
 }  // namespace zolvex

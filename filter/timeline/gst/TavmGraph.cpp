@@ -63,31 +63,46 @@ GstElement* SinkChain(bool video, CTavmGraph::Sinks sinks, std::string* error)
 
 std::unique_ptr<CTavmGraph> CTavmGraph::Build(IUnknown* filter, Sinks sinks, std::string* error)
 {
+    GstElement* videoSink = SinkChain(true, sinks, error);
+    GstElement* audioSink = videoSink ? SinkChain(false, sinks, error) : nullptr;
+    if (CTavmSource* source = dynamic_cast<CTavmSource*>(filter))
+        source->SetPicturesWatched(sinks != kDiscardingSinks);
+    return Build(filter, videoSink, audioSink, error);
+}
+
+std::unique_ptr<CTavmGraph> CTavmGraph::Build(IUnknown* filter, GstElement* videoSink, GstElement* audioSink,
+                                              std::string* error)
+{
+    auto drop = [&] {
+        for (GstElement* e : {videoSink, audioSink})
+            if (e)
+                gst_object_unref(gst_object_ref_sink(e));
+    };
     CTavmSource* source = dynamic_cast<CTavmSource*>(filter);
     if (!source) {
         if (error)
             *error = "The object is not the rendering filter.";
+        drop();
         return nullptr;
+    }
+    if (!videoSink || !audioSink) {
+        drop();
+        return nullptr;  // the sink's maker said why
     }
     if (!RegisterTavmElement()) {
         if (error)
             *error = "The rendering filter's GStreamer element could not be registered.";
+        drop();
         return nullptr;
     }
     std::unique_ptr<CTavmGraph> graph(new CTavmGraph());
     graph->pipeline_ = gst_pipeline_new(kGraphName);
     graph->source_ = Make(kTavmElementName, "tavm", error);
-    GstElement* videoSink = SinkChain(true, sinks, error);
-    GstElement* audioSink = SinkChain(false, sinks, error);
-    if (!graph->source_ || !videoSink || !audioSink) {
-        for (GstElement* e : {graph->source_, videoSink, audioSink})
-            if (e)
-                gst_object_unref(e);
-        graph->source_ = nullptr;
+    if (!graph->source_) {
+        drop();
         return nullptr;
     }
     g_object_set(graph->source_, "filter", static_cast<gpointer>(source), nullptr);
-    source->SetPicturesWatched(sinks != kDiscardingSinks);
     gst_bin_add_many(GST_BIN(graph->pipeline_), graph->source_, videoSink, audioSink, nullptr);
     if (!gst_element_link_pads(graph->source_, "video", videoSink, "sink") ||
         !gst_element_link_pads(graph->source_, "audio", audioSink, "sink")) {

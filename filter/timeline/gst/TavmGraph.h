@@ -24,6 +24,10 @@ public:
     // A graph around `filter` (an IUnknown of the rendering filter, which the graph
     // holds a reference to); nullptr with *error when it cannot be built.
     static std::unique_ptr<CTavmGraph> Build(IUnknown* filter, Sinks sinks, std::string* error);
+    // The same around sinks of the caller's making (elements or bins with a "sink"
+    // pad), which the graph takes over, failing or not.
+    static std::unique_ptr<CTavmGraph> Build(IUnknown* filter, _GstElement* videoSink, _GstElement* audioSink,
+                                             std::string* error);
     ~CTavmGraph();
     CTavmGraph(const CTavmGraph&) = delete;
     CTavmGraph& operator=(const CTavmGraph&) = delete;

@@ -201,8 +201,12 @@ VideoFrame VideoFrameLoop::NextFrame(unsigned char* buffer)
             lastEncoded_ = buffer;
         }
     }
-    if (!encoding && renderer_.RenderTime() < kPreviewPeriod)
-        sleep_(int((kPreviewPeriod - renderer_.RenderTime()) / 10000));
+    // A preview frame takes at least its own time on the clock at the playing rate:
+    // 15 frames a second unless a smoother rate was asked for, and twice as many at
+    // double speed, so the pictures keep up with the sound.
+    const int64_t period = int64_t(double(frameDuration_) / rate_);
+    if (!encoding && renderer_.RenderTime() < period)
+        sleep_(int((period - renderer_.RenderTime()) / 10000));
     Advance(out, frameDuration_);
     return out;
 }

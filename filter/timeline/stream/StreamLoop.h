@@ -126,7 +126,7 @@ public:
     // Fills `buffer` (the stream's sample buffer, W × H × 3 bytes) with the next frame.
     VideoFrame NextFrame(unsigned char* buffer);
 
-    // Preview never runs faster than 15 frames per second.
+    // The preview's frame period unless a frame rate is set: 15 frames per second.
     static constexpr int64_t kPreviewPeriod = 666666;
 
 private:

@@ -33,14 +33,13 @@
 #include "studio/shell/ui/AudioLevelDialog.h"
 #include "studio/shell/ui/AutosaveController.h"
 #include "studio/shell/ui/PictureTimeDialog.h"
-#include "studio/shell/ui/PlayerScreen.h"
+#include "studio/shell/ui/PlayerPanel.h"
 #include "studio/shell/ui/StaticEffectPage.h"
 #include "studio/shell/ui/StickerPage.h"
 #include "studio/shell/ui/TransitionPage.h"
 #include "studio/shell/ui/TextPage.h"
 #include "studio/shell/ui/SingleInstance.h"
 #include "studio/shell/ui/TimelinePanel.h"
-#include "studio/shell/ui/TimelineView.h"
 #include "studio/shell/ui/TimelineView.h"
 
 namespace zolvex {
@@ -111,6 +110,8 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
     pages_->addTab(libraryPanel_, S(1));
     screens_.Load(DataFolder());
     screenPage_ = new ScreenPage(screens_, DataFolder());
+    connect(libraryPanel_, &MediaLibraryPanel::previewRequested, this,
+            [this](size_t entry) { PlayLibraryEntry(entry); });
     connect(libraryPanel_, &MediaLibraryPanel::addToTimeline, this,
             [this](std::vector<size_t> entries) { editor_.AddToTimeline(library_, entries, PictureSeconds()); });
     connect(screenPage_, &ScreenPage::addScreenItem, this, [this](ScreenOp item) {
@@ -210,7 +211,23 @@ void MainWindow::OpenPreview()
         return;
     }
     preview_.SetFrame(model_.header);
+    ApplyPreviewRate();
     RefreshFilter();
+}
+
+void MainWindow::ApplyPreviewRate()
+{
+    const bool smooth = SmoothPreviewSetting();
+    if (smoothAction_)
+        smoothAction_->setChecked(smooth);
+    preview_.SetFrameRate(smooth ? ProjectFrameRate(model_.header.nHeight) : 15.0);
+}
+
+void MainWindow::PlayLibraryEntry(size_t entry)
+{
+    if (entry >= library_.Entries().size())
+        return;
+    player_->PlayFile(library_.Entry(entry).item.szPath);
 }
 
 void MainWindow::HoldPreview()
@@ -225,6 +242,7 @@ void MainWindow::RefreshFilter()
         return;
     preview_.Refresh(model_, PictureSeconds());
     preview_.SetMusicVolume(audioLevel_);
+    player_->DurationChanged();
 }
 
 void MainWindow::TimelineMessage(int message, int64_t first, int64_t second)
@@ -256,13 +274,20 @@ void MainWindow::HandleMessage(int message, int64_t first, int64_t second)
         preview_.SetMusicVolume(audioLevel_);
         break;
     case kMsgPlayheadReleased:
-        preview_.Seek(editor_.playhead);
+        player_->PlayheadReleased(editor_.playhead);
+        break;
+    case kMsgPlayPosition:
+        // The playhead follows the preview unless the user holds it.
+        if (!editor_.playheadDrag) {
+            editor_.playhead = double(first) * 0.01 + double(second);
+            if (timeline_)
+                timeline_->View()->update();
+        }
         break;
     case kMsgBusy:
     case kMsgReady:
         if (timeline_)
             timeline_->Refresh();
-        playerScreen_->update();
         break;
     default: break;
     }
@@ -346,6 +371,7 @@ void MainWindow::TimelineReset(bool loaded)
     else
         editor_.NewProject();
     preview_.SetFrame(model_.header);
+    ApplyPreviewRate();
     RefreshFilter();
 }
 
@@ -388,6 +414,14 @@ void MainWindow::BuildMenus(QWidget* bar)
     file->addSeparator();
     addAction(file, 40, [this] { AdjustAudioLevel(); });
     addAction(file, 143, [this] { AdjustPictureTime(); });
+    // Beyond the 15 frames a second the preview normally shows: the project's own rate.
+    smoothAction_ = file->addAction(QString());
+    smoothAction_->setCheckable(true);
+    smoothAction_->setChecked(SmoothPreviewSetting());
+    connect(smoothAction_, &QAction::toggled, this, [this](bool on) {
+        SetSmoothPreviewSetting(on);
+        ApplyPreviewRate();
+    });
     file->addSeparator();
     addAction(file, 39, [this] { close(); });
 
@@ -417,24 +451,11 @@ void MainWindow::BuildMenus(QWidget* bar)
 
 QWidget* MainWindow::BuildPlayer()
 {
-    auto* panel = new QFrame;
-    panel->setObjectName("PlayerPanel");
-    panel->setFrameShape(QFrame::StyledPanel);
-    auto* layout = new QVBoxLayout(panel);
-    playerScreen_ = new PlayerScreen(model_);
-    playerScreen_->setObjectName("PlayerScreen");
-    layout->addWidget(playerScreen_, 1);
-    auto* controls = new QHBoxLayout;
-    for (int n : {54, 55, 56}) {
-        auto* b = new QPushButton(S(n));
-        b->setObjectName(QString("Player%1").arg(n));
-        b->setEnabled(false);  // the preview comes with the player
-        controls->addWidget(b);
-        labelled_.push_back({b, n});
-    }
-    controls->addStretch();
-    layout->addLayout(controls);
-    return panel;
+    player_ = new PlayerPanel(preview_, model_, prompt_);
+    preview_.SetListener(player_->AlbumListener());
+    connect(player_, &PlayerPanel::playPosition, this,
+            [this](qint64 hundredths, qint64 seconds) { HandleMessage(kMsgPlayPosition, hundredths, seconds); });
+    return player_;
 }
 
 QWidget* MainWindow::BuildTimeline()
@@ -479,7 +500,8 @@ void MainWindow::Retranslate()
             b->setText(S(n));
         widget->setAccessibleName(S(n));
     }
-    playerScreen_->update();
+    smoothAction_->setText(Text("Smooth preview", "流畅预览"));
+    player_->Retranslate();
     UpdateTitle();
 }
 

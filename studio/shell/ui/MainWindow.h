@@ -31,6 +31,7 @@ namespace studio {
 
 class AutosaveController;
 class MediaLibraryPanel;
+class PlayerPanel;
 class ScreenPage;
 class StaticEffectPage;
 class StickerPage;
@@ -51,6 +52,7 @@ public:
     MediaLibrary& Library() { return library_; }
     TimelineEditor& Editor() { return editor_; }
     PreviewLink& Preview() { return preview_; }
+    PlayerPanel* Player() const { return player_; }
     AutosaveController& Autosaves() { return *autosave_; }
     // Runs a command of the window by its program identifier (10140 Mark-In … 10149
     // Move Down, 10309 the audio level); false for one it does not know.
@@ -89,6 +91,9 @@ private:
     void OpenPreview();
     void AdjustAudioLevel();
     void AdjustPictureTime();
+    // The preview's frame rate as the "Smooth preview" setting asks.
+    void ApplyPreviewRate();
+    void PlayLibraryEntry(size_t entry);
     // The property pages follow the timeline's selection.
     void SelectionChanged();
 
@@ -129,7 +134,8 @@ private:
     QTabWidget* textTabs_ = nullptr;
     QSplitter* upper_ = nullptr;
     QSplitter* whole_ = nullptr;
-    QWidget* playerScreen_ = nullptr;
+    PlayerPanel* player_ = nullptr;
+    QAction* smoothAction_ = nullptr;
     TimelinePanel* timeline_ = nullptr;
     bool painted_ = false;
     AutosaveController* autosave_ = nullptr;

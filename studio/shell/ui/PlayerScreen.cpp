@@ -8,26 +8,52 @@ namespace studio {
 PlayerScreen::PlayerScreen(const ProjectModel& model, QWidget* parent) : QWidget(parent), model_(model)
 {
     setAccessibleName("Player");
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PlayerScreen::SetPicture(const QImage& picture)
+{
+    picture_ = picture;
+    soundOnly_.clear();
+    ++shown_;
+    update();
+}
+
+void PlayerScreen::SetSoundOnly(const QString& name)
+{
+    picture_ = QImage();
+    soundOnly_ = name;
+    update();
+}
+
+void PlayerScreen::Clear()
+{
+    picture_ = QImage();
+    soundOnly_.clear();
+    update();
 }
 
 void PlayerScreen::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    p.fillRect(rect(), QColor(40, 40, 44));
+    if (!picture_.isNull()) {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(rect(), picture_);
+        return;
+    }
+    p.fillRect(rect(), Qt::black);
+    p.setPen(QColor(140, 140, 140));
+    if (!soundOnly_.isEmpty()) {
+        QFont f = font();
+        f.setPointSizeF(f.pointSizeF() * 3);
+        p.setFont(f);
+        p.drawText(rect().adjusted(0, 0, 0, -rect().height() / 4), Qt::AlignCenter, QString::fromUtf8("♫"));
+        p.setFont(font());
+        p.drawText(rect().adjusted(8, rect().height() / 3, -8, 0), Qt::AlignCenter | Qt::TextWordWrap, soundOnly_);
+        return;
+    }
     const ProjectHeader& h = model_.header;
-    // The picture as it will be seen: the display aspect, or the frame's own.
-    double aspect = 4.0 / 3.0;
-    if (h.nAspectNumerator > 0 && h.nAspectDenominator > 0)
-        aspect = double(h.nAspectNumerator) / h.nAspectDenominator;
-    else if (h.nWidth > 0 && h.nHeight > 0)
-        aspect = double(h.nWidth) / h.nHeight;
-    QRectF screen(0, 0, width() - 8, (width() - 8) / aspect);
-    if (screen.height() > height() - 8)
-        screen = QRectF(0, 0, (height() - 8) * aspect, height() - 8);
-    screen.moveCenter(QRectF(rect()).center());
-    p.fillRect(screen, Qt::black);
-    p.setPen(QColor(128, 128, 128));
-    p.drawText(screen, Qt::AlignCenter, QString::asprintf("%d × %d", h.nWidth, h.nHeight));
+    p.drawText(rect(), Qt::AlignCenter, QString::asprintf("%d × %d", h.nWidth, h.nHeight));
 }
 
 }  // namespace studio
