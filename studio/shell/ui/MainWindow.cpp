@@ -281,7 +281,7 @@ void MainWindow::HandleMessage(int message, int64_t first, int64_t second)
         if (!editor_.playheadDrag) {
             editor_.playhead = double(first) * 0.01 + double(second);
             if (timeline_)
-                timeline_->View()->update();
+                timeline_->PlayheadMoved();
         }
         break;
     case kMsgBusy:

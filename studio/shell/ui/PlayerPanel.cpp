@@ -1,6 +1,8 @@
 #include "studio/shell/ui/PlayerPanel.h"
 
 #include <QFileInfo>
+#include <QIcon>
+#include <QPixmap>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPainter>
@@ -26,6 +28,48 @@ QString S(int n) { return QString::fromStdString(Str(n)); }
 QString Text(const char* english, const char* chinese)
 {
     return QString::fromUtf8(Strings().CurrentLanguage() == Language::kChinese ? chinese : english);
+}
+
+// The buttons' symbols, drawn light for the panel's dark strip.
+enum class Symbol { kPlay, kPause, kStop, kSlower, kFaster };
+
+QIcon SymbolIcon(Symbol symbol)
+{
+    QIcon icon;
+    for (const auto& [mode, colour] : {std::pair{QIcon::Normal, QColor(235, 235, 240)},
+                                       std::pair{QIcon::Active, QColor(255, 255, 255)},
+                                       std::pair{QIcon::Disabled, QColor(110, 110, 118)}}) {
+        QPixmap pixmap(64, 64);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(colour);
+        auto triangle = [&p](double x, double w, bool right) {
+            const QPointF points[3] = {right ? QPointF(x, 12) : QPointF(x + w, 12), right ? QPointF(x, 52) : QPointF(x + w, 52),
+                                       right ? QPointF(x + w, 32) : QPointF(x, 32)};
+            p.drawPolygon(points, 3);
+        };
+        switch (symbol) {
+        case Symbol::kPlay: triangle(18, 34, true); break;
+        case Symbol::kPause:
+            p.drawRoundedRect(QRectF(16, 12, 11, 40), 2, 2);
+            p.drawRoundedRect(QRectF(37, 12, 11, 40), 2, 2);
+            break;
+        case Symbol::kStop: p.drawRoundedRect(QRectF(16, 16, 32, 32), 3, 3); break;
+        case Symbol::kSlower:
+            triangle(6, 26, false);
+            triangle(32, 26, false);
+            break;
+        case Symbol::kFaster:
+            triangle(6, 26, true);
+            triangle(32, 26, true);
+            break;
+        }
+        p.end();
+        icon.addPixmap(pixmap, mode);
+    }
+    return icon;
 }
 
 QString Clock(int64_t position)
@@ -115,20 +159,20 @@ PlayerPanel::PlayerPanel(PreviewLink& preview, const ProjectModel& model, IPromp
     connect(slider_, &QSlider::sliderReleased, this, [this] { sliderDragged_ = false; });
     connect(slider_, &QSlider::valueChanged, this, [this](int v) { MoveSlider(v); });
 
-    auto button = [this](const char* name, QStyle::StandardPixmap icon) {
+    auto button = [this](const char* name, Symbol symbol) {
         auto* b = new QToolButton(this);
         b->setObjectName(name);
-        b->setIcon(style()->standardIcon(icon));
+        b->setIcon(SymbolIcon(symbol));
         b->setIconSize(QSize(20, 20));
         b->setToolButtonStyle(Qt::ToolButtonIconOnly);
         b->setAutoRaise(true);
         return b;
     };
-    play_ = button("Player54", QStyle::SP_MediaPlay);
-    play_->setIconSize(QSize(26, 26));
-    stop_ = button("PlayerStop", QStyle::SP_MediaStop);
-    slower_ = button("PlayerSlower", QStyle::SP_MediaSeekBackward);
-    faster_ = button("PlayerFaster", QStyle::SP_MediaSeekForward);
+    play_ = button("Player54", Symbol::kPlay);
+    play_->setIconSize(QSize(28, 28));
+    stop_ = button("PlayerStop", Symbol::kStop);
+    slower_ = button("PlayerSlower", Symbol::kSlower);
+    faster_ = button("PlayerFaster", Symbol::kFaster);
     connect(play_, &QToolButton::clicked, this, [this] { PressPlay(); });
     connect(stop_, &QToolButton::clicked, this, [this] { PressStop(); });
     connect(slower_, &QToolButton::clicked, this, [this] { PressDecreaseRate(); });
@@ -190,19 +234,21 @@ void PlayerPanel::ShowState()
     play_->setText(label);
     play_->setToolTip(label);
     play_->setAccessibleName(label);
-    play_->setIcon(style()->standardIcon(running ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    play_->setIcon(SymbolIcon(running ? Symbol::kPause : Symbol::kPlay));
     faster_->setEnabled(p.Built() && p.CanIncreaseRate());
     slower_->setEnabled(p.Built() && p.CanDecreaseRate());
     play_->setEnabled(p.Built());
     stop_->setEnabled(p.Built());
-    rate_->setText(p.Rate() == 1.0 ? QString() : QString::asprintf("×%g", p.Rate()));
     UpdateTime();
 }
 
 void PlayerPanel::UpdateTime()
 {
     const GraphPlayer& p = Current();
-    time_->setText(Clock(p.Built() ? p.Position() : 0) + " / " + Clock(std::max<int64_t>(p.Duration(), 0)));
+    // Where it stands above, the length and any rate but 1 below.
+    time_->setText(Clock(p.Built() ? p.Position() : 0));
+    rate_->setText("/ " + Clock(std::max<int64_t>(p.Duration(), 0)) +
+                   (p.Rate() == 1.0 ? QString() : QString::asprintf("  ×%g", p.Rate())));
 }
 
 void PlayerPanel::PressPlay()
@@ -446,8 +492,8 @@ void PlayerPanel::Place()
     const int volumeLeft = std::max(x + 4, std::min(kVolumeLeft, w - kVolumeRightGap - kVolumeWidth));
     const int volumeWidth = std::max(std::min(kVolumeWidth, w - kVolumeRightGap - volumeLeft), 30);
     volume_->setGeometry(volumeLeft, h - kButtonStrip + (kButtonStrip - 24) / 2, volumeWidth, 24);
-    time_->setGeometry(x + 6, h - kButtonStrip + 8, std::max(volumeLeft - x - 10, 0), 22);
-    rate_->setGeometry(x + 6, h - kButtonStrip + 30, std::max(volumeLeft - x - 10, 0), 20);
+    time_->setGeometry(x + 6, h - kButtonStrip + 10, std::max(volumeLeft - x - 10, 0), 20);
+    rate_->setGeometry(x + 6, h - kButtonStrip + 30, std::max(volumeLeft - x - 10, 0), 18);
 }
 
 void PlayerPanel::resizeEvent(QResizeEvent*) { Place(); }

@@ -304,6 +304,12 @@ void TimelinePanel::SyncScrollBars()
     ShowTimes();
 }
 
+void TimelinePanel::PlayheadMoved()
+{
+    view_->update();
+    ShowTimes();
+}
+
 void TimelinePanel::ShowTimes()
 {
     const int fps = view_->FrameRate();

@@ -46,6 +46,8 @@ public:
     void Retranslate();
     // The timeline changed, became busy or ready: repaint it and its scroll bars.
     void Refresh();
+    // The playhead moved with the preview: repaint the view and its times only.
+    void PlayheadMoved();
 
     QSize sizeHint() const override;
 
