@@ -80,7 +80,7 @@ TEST_F(MainWindowTest, OpensWithItsTitlePagesAndMenus)
         if (!a->isSeparator())
             file << a->text();
     EXPECT_EQ(file, (QStringList{"New Project", "Open Project", "Save Project", "Adjust Audio Level",
-                                 "Picture Play Time", "Exit"}));
+                                 "Picture Play Time", "Smooth preview", "Exit"}));
 
     // Ctrl+F, Ctrl+T, Ctrl+N, Ctrl+H open the four menus.
     EXPECT_EQ(MenuOpenedBy(window, Qt::Key_F), "New Project");
