@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "studio/shell/ui/MovieProgressDialog.h"
 #include "studio/shell/ui/MovieSaver.h"
 #include "studio/shell/ui/SaveMoviePage.h"
+#include "tests/support/SampleTimeline.h"
 #include "tests/support/ScratchFolder.h"
 #include "tests/support/ScriptedPrompt.h"
 
@@ -45,9 +48,14 @@ protected:
 
 struct Host : IMovieHost {
     int stops = 0;
+    int64_t position = 0;
     std::vector<std::pair<bool, std::string>> ended;
     void StopPreviewForMovie() override { ++stops; }
-    void MoviePosition(int64_t, int64_t, int64_t) override {}
+    void MoviePosition(int64_t at, int64_t hundredths, int64_t seconds) override
+    {
+        EXPECT_EQ(seconds * 10000000 + hundredths * 100000, at / 100000 * 100000);
+        position = at;
+    }
     void MovieRunEnded(bool written, const std::string& path) override { ended.emplace_back(written, path); }
 };
 
@@ -217,4 +225,46 @@ TEST_F(SaveMoviePageTest, ASaverThatCannotWriteTheTargetSaysSoAndEndsTheRun)
     EXPECT_NE(prompt_.LastText().find("/nonexistent-zolvex-folder"), std::string::npos) << prompt_.LastText();
     EXPECT_FALSE(saver.Running());
     EXPECT_FALSE(saver.Dialog()->isVisible());
+}
+
+// A short project whose clip is missing renders black and silent, which is movie
+// enough to follow the saver through a whole run and through a cancel.
+TEST_F(SaveMoviePageTest, TheSaverPutsAFinishedOrCancelledMovieInPlaceAndNothingElse)
+{
+    testsupport::ScratchFolder folder("saver-run");
+    MovieChoices c;
+    c.kind = kMovieAvi;
+    c.frameSize = 0;  // 176 x 144: quick
+    c.folder = folder.Path();
+    for (const char* name : {"whole", "cancelled"}) {
+        SCOPED_TRACE(name);
+        const bool cancel = std::string(name) == "cancelled";
+        ProjectModel model;
+        model.header = ProjectHeader{352, 288, 4, 3};
+        ASSERT_TRUE(
+            testsupport::AddSampleScene(model, "missing", cancel ? 600.0 : 2.0, testsupport::SampleThumbnail(1)));
+        c.movieName = name;
+        MovieOutputParams params;
+        ASSERT_TRUE(FillMovieParams(c, params));
+        Host host;
+        MovieSaver saver(host, prompt_);
+        ASSERT_TRUE(saver.Start(params, model.header, model.Lists(), nullptr, nullptr, 5.0)) << prompt_.LastText();
+        EXPECT_TRUE(saver.Running());
+        EXPECT_EQ(saver.PollTimer()->interval(), 1000);
+        const std::string partial = saver.PartialPath();
+        EXPECT_EQ(partial.substr(0, folder.Path().size() + 1), folder.Path() + ".") << "hidden beside the target";
+        if (cancel) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return host.position > 0 || !saver.Running(); }, 30000));
+            EXPECT_TRUE(saver.Running()) << "ten minutes are not made in a second";
+            saver.Dialog()->CancelButton()->click();
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !saver.Running(); }, 30000));
+        ASSERT_EQ(host.ended.size(), 1u);
+        EXPECT_TRUE(host.ended[0].first) << prompt_.LastText();
+        EXPECT_EQ(host.ended[0].second, params.szFilePath);
+        EXPECT_EQ(access(params.szFilePath.c_str(), F_OK), 0);
+        EXPECT_NE(access(partial.c_str(), F_OK), 0) << "the hidden file became the movie";
+        EXPECT_FALSE(saver.Dialog()->isVisible());
+    }
+    EXPECT_TRUE(prompt_.shown.empty()) << prompt_.LastText();
 }
