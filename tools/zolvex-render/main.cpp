@@ -513,8 +513,10 @@ int main(int argc, char** argv)
     setup.animations = &animations;
     setup.screens = &screens;
     MovieRun run;
+    // An interruption while the graph gets ready can be what kept it from getting
+    // ready; the user asked for the end, so that is what is said.
     if (!run.Start(setup, &error))
-        return Fail(error);
+        return Fail(g_cancel ? "cancelled" : error);
     const double frameSeconds = run.FrameSeconds();
     int code = 0;
     {
