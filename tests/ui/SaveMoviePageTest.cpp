@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -149,6 +150,12 @@ TEST_F(SaveMoviePageTest, SavingNeedsANameAndThenSendsTheParameters)
     EXPECT_EQ(params.szFilePath, folder.Path() + "holiday.mpg");
     EXPECT_EQ(params.nVideoBitRate, 1150000);
     EXPECT_EQ(params.szFormatName, "VCD_PAL");
+
+    // For a look at the layout.
+    const std::string out = std::string(ZOLVEX_SOURCE_DIR) + "/out";
+    mkdir(out.c_str(), 0755);
+    page.resize(page.sizeHint());
+    EXPECT_TRUE(page.grab().save(QString::fromStdString(out + "/save-movie-page.png")));
 
     QString asked;
     page.SetFolderChooser([&](const QString& title, const QString&) {
