@@ -20,26 +20,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "filter/common/Log.h"
-#include "filter/encoder/CodecTable.h"
-#include "filter/timeline/gst/GstTavmSource.h"
-#include "filter/timeline/stream/ITavmControl.h"
-#include "filter/timeline/stream/ITavmMediaProblems.h"
-#include "filter/timeline/gst/TavmGraph.h"
-#include "filter/timeline/gst/TavmEntryPoints.h"
-#include "filter/timeline/stream/TavmSource.h"
-#include "platform/ClassRegistry.h"
 #include "platform/ReplacingFile.h"
 #include "studio/maker/AnimationLibrary.h"
 #include "studio/project/DataFolder.h"
 #include "studio/project/ProjectFile.h"
 #include "studio/project/ScreenLibrary.h"
 #include "studio/shell/MovieOutputParams.h"
+#include "studio/shell/MovieRun.h"
 
 using namespace zolvex;
 using namespace zolvex::studio;
@@ -355,24 +346,6 @@ void ReportUnusable(const std::vector<MediaProblem>& problems, ProjectModel& mod
     }
 }
 
-// The filter's list of the files it could not use.
-std::vector<MediaProblem> FilterProblems(ITavmControl* control)
-{
-    std::vector<MediaProblem> list;
-    ITavmMediaProblems* problems = nullptr;
-    if (control->QueryInterface(IID_ITavmMediaProblems, reinterpret_cast<void**>(&problems)) != S_OK)
-        return list;
-    int count = 0;
-    problems->GetProblemCount(&count);
-    for (int i = 0; i < count; ++i) {
-        char path[4096], why[512];
-        if (problems->GetProblem(i, path, sizeof path, why, sizeof why) == S_OK)
-            list.push_back({path, why});
-    }
-    problems->Release();
-    return list;
-}
-
 // The output must not be one of the files the render reads: writing it would destroy
 // the project or a clip halfway through reading it.
 std::string ReadFileAtOutput(ProjectModel& model, const std::string& project, const std::string& output)
@@ -531,101 +504,50 @@ int main(int argc, char** argv)
     ScreenLibrary screens;
     screens.Load(DataFolder());
 
-    // The filter, made by its class identifier as the studio makes it.
-    DllRegisterServer();
-    IUnknown* filter = nullptr;
-    if (CreateInstance(CLSID_TavmSource, IID_IUnknown, reinterpret_cast<void**>(&filter)) != S_OK)
-        return Fail("the rendering filter could not be created");
-    ITavmControl* control = nullptr;
-    filter->QueryInterface(IID_ITavmControl, reinterpret_cast<void**>(&control));
-    filter->Release();
-    if (!control)
-        return Fail("the rendering filter has no control interface");
-
-    auto settings = [&]() {
-        return control->SetOutputFormat(params.nFrameRate, params.nWidth, params.nHeight, params.nVideoCodec,
-                                        params.nVideoBitRate, params.nAudioCodec, params.nAudioBitRate,
-                                        params.nChannels, params.nSampleRate, params.nQuality, partial.Path().c_str(),
-                                        params.szFormatName.c_str(), h.nAspectNumerator, h.nAspectDenominator) ==
-                   S_OK &&
-               control->SetSrcVideoSize(h.nWidth, h.nHeight) == S_OK &&
-               control->SetDisplayAspect(h.nAspectNumerator, h.nAspectDenominator) == S_OK;
-    };
-    const encoder::FrameTime frame = encoder::FrameTimeOf(params.nFrameRate, params.nVideoCodec);
-    const double frameSeconds = double(frame.num) / frame.den;
+    // The same encoding run as the studio's Save Movie, on a filter of its own.
+    MovieRunSetup setup;
+    setup.params = params;
+    setup.outputPath = partial.Path();
+    setup.header = h;
+    setup.lists = model.Lists();
+    setup.animations = &animations;
+    setup.screens = &screens;
+    MovieRun run;
+    // An interruption while the graph gets ready can be what kept it from getting
+    // ready; the user asked for the end, so that is what is said.
+    if (!run.Start(setup, &error))
+        return Fail(g_cancel ? "cancelled" : error);
+    const double frameSeconds = run.FrameSeconds();
     int code = 0;
     {
-        if (!settings()) {
-            control->Release();
-            return Fail("the movie settings are not possible (" + std::to_string(params.nWidth) + "x" +
-                        std::to_string(params.nHeight) + ")");
-        }
-        std::unique_ptr<CTavmGraph> graph = CTavmGraph::Build(filter, CTavmGraph::kDiscardingSinks, &error);
-        if (!graph || !graph->Pause()) {
-            control->Release();
-            return Fail(graph ? "the graph did not get ready" : error);
-        }
-        settings();
-        control->SetAnimationLibrary(animations.Records(), animations.Versions());
-        control->SetScreenMasks(screens.Masks(), screens.MaskSizes());
-        control->SetPictureList(screens.Pictures());
-        // Full motion renders every frame, and the animations step at the movie's own
-        // rate; without it the filter keeps to its rule of the rates.
-        control->SetFullMotion(params.bFullMotion ? 1 : 0);
-        if (control->SetMode(1) != S_OK) {
-            char why[512];
-            control->GetOutputError(why, sizeof why);
-            control->SetMode(0);
-            graph.reset();
-            control->Release();
-            return Fail(std::string("the movie cannot be written: ") + why);
-        }
-        if (params.bFullMotion)
-            control->SetFrameRate(1.0 / frameSeconds);
-        const TimelineLists lists = model.Lists();
-        control->SetTimeline(lists.pScenes, lists.pSpans, lists.pObjects, lists.pKinds, 1.0, 5.0);
-        graph->Seek(0);
-        graph->Run();
-
-        int64_t length = 0;
-        control->GetDuration(&length);
+        const int64_t length = run.Duration();
         Progress progress(double(length) / 1e7);
         std::printf("Rendering %s (%.1f s) into %s as %s %dx%d\n", o.project.c_str(), double(length) / 1e7,
                     o.output.c_str(), params.szFormatName.c_str(), params.nWidth, params.nHeight);
         // Until both streams end (or one fails, or the user cancels); the progress
         // bar only shows where the run stands.
-        float percent = 0;
-        CTavmGraph::Outcome outcome = CTavmGraph::Outcome::kRunning;
-        while (!g_cancel && outcome == CTavmGraph::Outcome::kRunning) {
-            int64_t position = 0;
-            control->GetPosition(&position);
-            control->GetProgress(&percent);
-            progress.Show(percent, double(position) / 1e7, frameSeconds);
-            outcome = graph->PollEnd(250, &error);
+        MovieRun::State outcome = MovieRun::State::kRunning;
+        while (!g_cancel && outcome == MovieRun::State::kRunning) {
+            const int64_t position = run.Position();
+            progress.Show(run.Progress(), double(position) / 1e7, frameSeconds);
+            outcome = run.Poll(250, &error);
         }
-        if (outcome == CTavmGraph::Outcome::kFailed)
+        if (outcome == MovieRun::State::kFailed)
             code = Fail("rendering did not finish: " + error);
-        else if (outcome == CTavmGraph::Outcome::kEnded)
+        else if (outcome == MovieRun::State::kEnded)
             progress.Show(100.0f, double(length) / 1e7, frameSeconds);
         progress.Done();
-        graph->Stop();
-        const std::vector<MediaProblem> problems = FilterProblems(control);
-        ReportUnusable(problems, model, nullptr);
-        unusable += problems.size();
-        control->FinishOutput();
-        control->SetMode(0);
-        control->SetFrameRate(15.0);
-        control->SetFullMotion(0);
-        char why[512];
-        control->GetOutputError(why, sizeof why);
+        std::string why;
+        run.Finish(&why);
+        ReportUnusable(run.MediaProblems(), model, nullptr);
+        unusable += run.MediaProblems().size();
         if (g_cancel)
             code = Fail("cancelled");
-        else if (*why)
+        else if (!why.empty())
             code = Fail(std::string("writing the movie failed: ") + why);
         if (code == 0)
             std::printf("%.1f s of movie in %.1f s\n", double(length) / 1e7, progress.Elapsed());
     }
-    control->Release();
     if (code != 0)
         return code;  // `partial` removes what was written
     const bool committed = partial.Commit();
