@@ -96,6 +96,12 @@ void GraphPlayer::HandleNews(int news)
     }
 }
 
+void GraphPlayer::Poll()
+{
+    if (pipeline_ && seeking_ && pending_ >= 0 && std::chrono::steady_clock::now() - seekSent_ > kSeekPatience)
+        SendSeek();
+}
+
 void GraphPlayer::PlayPause()
 {
     if (state_ == kRunning)

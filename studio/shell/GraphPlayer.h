@@ -64,6 +64,9 @@ public:
 
     // News of the listener, on the window's thread.
     void HandleNews(int news);
+    // Called now and then by the window: a target still waiting on a seek whose news
+    // never came goes out after all.
+    void Poll();
     // The last error the graph reported (empty when none).
     const std::string& LastError() const { return error_; }
     // Seeks sent to the graph (coalesced ones are not).

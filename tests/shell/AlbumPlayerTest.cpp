@@ -154,8 +154,10 @@ protected:
 TEST_F(AlbumPlayerTest, PicturesFollowPlaySeekAndRate)
 {
     EXPECT_EQ(player.Duration(), 40000000);
-    window.Serve(player, 200);
-    window.Take();
+    window.Serve(player, 300);
+    std::vector<Window::Seen> shown = window.Take();
+    ASSERT_FALSE(shown.empty());
+    EXPECT_TRUE(Red(shown.back())) << "the paused preview shows the start of the timeline, not black";
 
     // Play: pictures come at the clock's pace, red before two seconds.
     const auto start = std::chrono::steady_clock::now();

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSlider>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QToolButton>
@@ -33,7 +34,10 @@
 #include "studio/shell/ui/AudioLevelDialog.h"
 #include "studio/shell/ui/AutosaveController.h"
 #include "studio/shell/ui/PictureTimeDialog.h"
+#include "studio/shell/ui/MovieProgressDialog.h"
 #include "studio/shell/ui/PlayerPanel.h"
+#include "studio/shell/ui/SaveMoviePage.h"
+#include "studio/shell/SaveMovie.h"
 #include "studio/shell/ui/StaticEffectPage.h"
 #include "studio/shell/ui/StickerPage.h"
 #include "studio/shell/ui/TransitionPage.h"
@@ -148,11 +152,22 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
             pages_->addTab(effectPage_, S(n));
             continue;
         }
-        auto* page = new QFrame;
-        page->setObjectName(QString("Page%1").arg(n));
-        page->setFrameShape(QFrame::StyledPanel);
-        pages_->addTab(page, S(n));
+        saveMoviePage_ = new SaveMoviePage(prompt_);
+        connect(saveMoviePage_, &SaveMoviePage::SaveMovieRequested, this,
+                [this](const MovieOutputParams& params) { StartMovie(params); });
+        pages_->addTab(saveMoviePage_, S(n));
     }
+    // The movies' own folder is made the first time the page is shown.
+    connect(pages_, &QTabWidget::currentChanged, this, [this](int) {
+        if (pages_->currentWidget() != saveMoviePage_ || !saveMoviePage_->Folder().isEmpty())
+            return;
+        std::string folder, error;
+        if (DefaultMovieFolder(folder, &error))
+            saveMoviePage_->SetFolder(QString::fromStdString(folder));
+        else
+            std::fprintf(stderr, "zolvex-studio: %s\n", error.c_str());
+    });
+    saver_ = new MovieSaver(static_cast<IMovieHost&>(*this), prompt_, this, this);
     upper_ = new QSplitter(Qt::Horizontal);
     upper_->addWidget(pages_);
     upper_->addWidget(BuildPlayer());
@@ -230,6 +245,41 @@ void MainWindow::PlayLibraryEntry(size_t entry)
     player_->PlayFile(library_.Entry(entry).item.szPath);
 }
 
+void MainWindow::StartMovie(const MovieOutputParams& params)
+{
+    if (saver_->Running())
+        return;
+    saver_->Start(params, model_.header, model_.Lists(), nullptr, &screens_, PictureSeconds());
+}
+
+void MainWindow::StopPreviewForMovie()
+{
+    // The run renders the lists with a filter of its own: the preview lets go of them.
+    HoldPreview();
+    movieVolume_ = player_->VolumeSlider()->value();
+    player_->SetHeld(true);
+    preview_.Close();
+}
+
+void MainWindow::MoviePosition(int64_t position, int64_t hundredths, int64_t seconds)
+{
+    player_->ShowPosition(position);
+    HandleMessage(kMsgPlayPosition, hundredths, seconds);
+}
+
+void MainWindow::MovieRunEnded(bool, const std::string&)
+{
+    player_->SetHeld(false);
+    // The preview starts again from the beginning, and the playhead with it.
+    editor_.playhead = 0.0;
+    player_->ShowPosition(0);
+    OpenPreview();
+    if (movieVolume_ >= 0)
+        player_->SetVolumeIndex(movieVolume_);
+    movieVolume_ = -1;
+    HandleMessage(kMsgProjectRefresh, 0, 0);
+}
+
 void MainWindow::HoldPreview()
 {
     if (!preview_.Hold())
@@ -283,6 +333,11 @@ void MainWindow::HandleMessage(int message, int64_t first, int64_t second)
             if (timeline_)
                 timeline_->PlayheadMoved();
         }
+        break;
+    case kMsgProjectRefresh:
+        if (timeline_)
+            timeline_->Refresh();
+        UpdateTitle();
         break;
     case kMsgBusy:
     case kMsgReady:
@@ -493,6 +548,7 @@ void MainWindow::Retranslate()
     stickerPage_->Retranslate();
     transitionPage_->Retranslate();
     effectPage_->Retranslate();
+    saveMoviePage_->Retranslate();
     textTabs_->setTabText(0, S(6));
     textTabs_->setTabText(1, Text("Animated Pictures", "动画图片"));
     for (auto& [widget, n] : labelled_) {

@@ -17,6 +17,7 @@
 #include "studio/shell/PreviewLink.h"
 #include "studio/shell/ProjectCommands.h"
 #include "studio/shell/TimelineEditor.h"
+#include "studio/shell/ui/MovieSaver.h"
 #include "studio/shell/ui/QtPrompt.h"
 
 class QLabel;
@@ -32,6 +33,7 @@ namespace studio {
 class AutosaveController;
 class MediaLibraryPanel;
 class PlayerPanel;
+class SaveMoviePage;
 class ScreenPage;
 class StaticEffectPage;
 class StickerPage;
@@ -39,7 +41,11 @@ class TransitionPage;
 class TimelinePanel;
 class TextPage;
 
-class MainWindow : public QMainWindow, private IProjectDialogs, private IProjectView, private ITimelineListener {
+class MainWindow : public QMainWindow,
+                   private IProjectDialogs,
+                   private IProjectView,
+                   private ITimelineListener,
+                   private IMovieHost {
     Q_OBJECT
 public:
     // `prompt` answers every message box (the window's own when null).
@@ -53,6 +59,8 @@ public:
     TimelineEditor& Editor() { return editor_; }
     PreviewLink& Preview() { return preview_; }
     PlayerPanel* Player() const { return player_; }
+    SaveMoviePage* SaveMovie() const { return saveMoviePage_; }
+    MovieSaver* Saver() const { return saver_; }
     AutosaveController& Autosaves() { return *autosave_; }
     // Runs a command of the window by its program identifier (10140 Mark-In … 10149
     // Move Down, 10309 the audio level); false for one it does not know.
@@ -94,6 +102,11 @@ private:
     // The preview's frame rate as the "Smooth preview" setting asks.
     void ApplyPreviewRate();
     void PlayLibraryEntry(size_t entry);
+    // IMovieHost: the encoding run of message 1153 around the window.
+    void StopPreviewForMovie() override;
+    void MoviePosition(int64_t position, int64_t hundredths, int64_t seconds) override;
+    void MovieRunEnded(bool written, const std::string& path) override;
+    void StartMovie(const MovieOutputParams& params);
     // The property pages follow the timeline's selection.
     void SelectionChanged();
 
@@ -135,6 +148,9 @@ private:
     QSplitter* upper_ = nullptr;
     QSplitter* whole_ = nullptr;
     PlayerPanel* player_ = nullptr;
+    SaveMoviePage* saveMoviePage_ = nullptr;
+    MovieSaver* saver_ = nullptr;
+    int movieVolume_ = -1;  // the preview's volume while a movie is made
     QAction* smoothAction_ = nullptr;
     TimelinePanel* timeline_ = nullptr;
     bool painted_ = false;

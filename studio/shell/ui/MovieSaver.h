@@ -32,6 +32,7 @@
 #include "studio/project/ProjectRecords.h"
 #include "studio/shell/MovieOutputParams.h"
 #include "studio/shell/MovieRun.h"
+#include "studio/shell/ui/MovieProgressDialog.h"
 
 class QTimer;
 class QWidget;
@@ -40,7 +41,6 @@ namespace zolvex {
 namespace studio {
 
 class AnimationLibrary;
-class MovieProgressDialog;
 class ScreenLibrary;
 
 // What the main window does around a run. Every call comes on the window's thread.

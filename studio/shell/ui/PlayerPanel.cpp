@@ -318,6 +318,7 @@ void PlayerPanel::Tick()
 {
     if (held_)
         return;
+    Current().Poll();
     if (mode_ == kFileMode) {
         if (file_->State() != GraphPlayer::kRunning)
             return;
@@ -436,6 +437,15 @@ void PlayerPanel::SetHeld(bool held)
     play_->setEnabled(!held && Current().Built());
     stop_->setEnabled(!held && Current().Built());
     slider_->setEnabled(!held);
+}
+
+void PlayerPanel::ShowPosition(int64_t position)
+{
+    {
+        const QSignalBlocker block(slider_);
+        slider_->setValue(int(position / 1000000));
+    }
+    time_->setText(Clock(position));
 }
 
 void PlayerPanel::ShowPicture(const QImage& picture, bool album)

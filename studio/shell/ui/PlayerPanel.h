@@ -51,6 +51,8 @@ public:
     void CloseFile();
     // While held (a movie is being written) the timer leaves the position alone.
     void SetHeld(bool held);
+    // The slider and the time at `position` (a movie being made shows its progress).
+    void ShowPosition(int64_t position);
     bool Held() const { return held_; }
     void Retranslate();
 

@@ -242,6 +242,8 @@ MovieChoices SaveMoviePage::Choices() const
 
 void SaveMoviePage::SetFolder(const QString& folder) { folder_->setText(folder); }
 
+QString SaveMoviePage::Folder() const { return folder_->text().trimmed(); }
+
 void SaveMoviePage::Retranslate()
 {
     title_->setText(S(7));

@@ -42,6 +42,7 @@ public:
     // What the controls hold, as the parameters are filled from.
     MovieChoices Choices() const;
     void SetFolder(const QString& folder);
+    QString Folder() const;
     void SetFolderChooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
     void Retranslate();
 
