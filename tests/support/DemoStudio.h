@@ -105,6 +105,7 @@ protected:
         const std::string out =
             Capture("env DISPLAY=" + display + " ZOLVEX_DATA_DIR=" + Quote(root + "/Data") + " XDG_CONFIG_HOME=" +
                         Quote(root + "/config") + " XDG_RUNTIME_DIR=" + Quote(root + "/run") +
+                        " XDG_DOCUMENTS_DIR=" + Quote(root + "/Documents") + " ZOLVEX_AUDIO_SINK=fake" +
                         " timeout 150 dbus-run-session -- " +
                         Quote(std::string(ZOLVEX_SOURCE_DIR) + "/tests/ui/studio-session.sh") + " " +
                         Quote(ZOLVEX_STUDIO) + " Demo " + Quote(shot) + " " + Quote(logFile) + " " + steps + " 2>&1",

@@ -2,8 +2,11 @@
 // names: the demo project opened, transitions and two titles added from their pages,
 // the second title undone with the Undo button, the project saved with Ctrl+S; the saved ".mpf" holds
 // exactly that, and a screenshot of the main window with the demo timeline is written
-// under out/.
+// under out/. Then the preview played (its screen shows the project) and a DVD saved
+// from the Save Movie page, which ffprobe reads.
 #include <gtest/gtest.h>
+
+#include <QImage>
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -72,4 +75,39 @@ TEST_F(StudioEditingTest, TransitionsAndATitleFromThePagesUndoAndSave)
     struct stat st;
     ASSERT_EQ(stat((out + "/studio-demo-timeline.png").c_str(), &st), 0);
     EXPECT_GT(st.st_size, 20000);
+}
+
+TEST_F(StudioEditingTest, PlaysThePreviewAndSavesADvdFromThePage)
+{
+    const std::string out = std::string(ZOLVEX_SOURCE_DIR) + "/out";
+    mkdir(out.c_str(), 0755);
+    const std::string shot = out + "/studio-preview-playing.png";
+    std::string log;
+    ASSERT_EQ(Session(shot, "wait:3 press:Play wait:3 shot", &log), 0) << log;
+    // The screen shows the project's picture, not black.
+    QImage picture(QString::fromStdString(shot));
+    ASSERT_FALSE(picture.isNull()) << log;
+    int lit = 0, all = 0;
+    for (int y = 80; y < 420; y += 4)
+        for (int x = 780; x < 1260; x += 4, ++all)
+            lit += qGray(picture.pixel(x, y)) > 40;
+    EXPECT_GT(lit, all / 2) << "the player's screen is dark: " << log;
+
+    // Save Movie from the page: DVD PAL is the page's first choice.
+    ASSERT_EQ(Session(out + "/studio-save-movie.png",
+                      "wait:3 'tab:Save Movie' 'type:text=Holiday' 'press:Save Moive Now' wait:12 shot", &log),
+              0)
+        << log;
+    const std::string movie = root + "/Documents/Zolvex Video Studio/Moive Output/Holiday.mpg";
+    int status = -1;
+    const std::string probe = Capture("ffprobe -v error -show_entries stream=codec_name,width,height:format=duration "
+                                      "-of default=nw=1 " + Quote(movie) + " 2>&1",
+                                      &status);
+    ASSERT_EQ(status, 0) << probe << log;
+    EXPECT_NE(probe.find("codec_name=mpeg2video"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("width=720\nheight=576"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("codec_name=ac3"), std::string::npos) << probe;
+    const size_t at = probe.find("duration=");
+    ASSERT_NE(at, std::string::npos) << probe;
+    EXPECT_NEAR(std::atof(probe.c_str() + at + 9), 40.0, 0.5) << probe;
 }

@@ -267,8 +267,10 @@ void MainWindow::MoviePosition(int64_t position, int64_t hundredths, int64_t sec
     HandleMessage(kMsgPlayPosition, hundredths, seconds);
 }
 
-void MainWindow::MovieRunEnded(bool, const std::string&)
+void MainWindow::MovieRunEnded(bool written, const std::string& path)
 {
+    if (written)
+        saveMoviePage_->ShowSaved(QString::fromStdString(path));
     player_->SetHeld(false);
     // The preview starts again from the beginning, and the playhead with it.
     editor_.playhead = 0.0;

@@ -2,7 +2,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -12,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "studio/shell/SaveMovie.h"
@@ -197,7 +200,19 @@ SaveMoviePage::SaveMoviePage(IPrompt& prompt, const QString& folder, QWidget* pa
     settings->addWidget(videoGroup_, 3);
     settings->addWidget(audioGroup_, 2);
     auto* bottom = new QHBoxLayout;
-    bottom->addStretch(1);
+    // The last movie made, and a way to its folder.
+    saved_ = new QLabel(this);
+    saved_->setObjectName("SavedMovie");
+    saved_->setTextFormat(Qt::PlainText);
+    openFolder_ = new QPushButton(this);
+    openFolder_->setObjectName("OpenFolder");
+    openFolder_->hide();
+    connect(openFolder_, &QPushButton::clicked, this, [this] {
+        if (!savedPath_.isEmpty())
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(savedPath_).absolutePath()));
+    });
+    bottom->addWidget(saved_, 1);
+    bottom->addWidget(openFolder_);
     bottom->addWidget(save_);
     auto* page = new QVBoxLayout(this);
     page->addWidget(title_);
@@ -241,6 +256,18 @@ MovieChoices SaveMoviePage::Choices() const
 }
 
 void SaveMoviePage::SetFolder(const QString& folder) { folder_->setText(folder); }
+
+void SaveMoviePage::ShowSaved(const QString& path)
+{
+    savedPath_ = path;
+    const bool chinese = Strings().CurrentLanguage() == Language::kChinese;
+    saved_->setText(path.isEmpty() ? QString()
+                                   : QString::fromUtf8(chinese ? "已保存：" : "Saved: ") + QFileInfo(path).fileName());
+    saved_->setToolTip(path);
+    openFolder_->setText(QString::fromUtf8(chinese ? "打开文件夹" : "Open Folder"));
+    openFolder_->setAccessibleName(openFolder_->text());
+    openFolder_->setVisible(!path.isEmpty());
+}
 
 QString SaveMoviePage::Folder() const { return folder_->text().trimmed(); }
 

@@ -43,6 +43,9 @@ public:
     MovieChoices Choices() const;
     void SetFolder(const QString& folder);
     QString Folder() const;
+    // The movie just made (empty: none), with an "Open Folder" button beside it.
+    void ShowSaved(const QString& path);
+    QString SavedPath() const { return savedPath_; }
     void SetFolderChooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
     void Retranslate();
 
@@ -99,6 +102,9 @@ private:
     QLineEdit* folder_;
     QPushButton* browse_;
     QPushButton* save_;
+    QLabel* saved_ = nullptr;
+    QPushButton* openFolder_ = nullptr;
+    QString savedPath_;
     QGroupBox* videoGroup_;
     QGroupBox* audioGroup_;
     QGroupBox* outputGroup_;
