@@ -135,23 +135,22 @@ bool MovieRun::Start(const MovieRunSetup& setup, std::string* error)
     graph_->Seek(0);
     graph_->Run();
     state_ = State::kRunning;
+    failure_.clear();
     return true;
 }
 
 MovieRun::State MovieRun::Poll(int timeoutMs, std::string* error)
 {
-    if (state_ != State::kRunning || !graph_)
-        return state_;
-    std::string why;
-    switch (graph_->PollEnd(timeoutMs, &why)) {
-    case CTavmGraph::Outcome::kRunning: break;
-    case CTavmGraph::Outcome::kEnded: state_ = State::kEnded; break;
-    case CTavmGraph::Outcome::kFailed:
-        state_ = State::kFailed;
-        if (error)
-            *error = why;
-        break;
+    if (state_ == State::kRunning && graph_) {
+        switch (graph_->PollEnd(timeoutMs, &failure_)) {
+        case CTavmGraph::Outcome::kRunning: break;
+        case CTavmGraph::Outcome::kEnded: state_ = State::kEnded; break;
+        case CTavmGraph::Outcome::kFailed: state_ = State::kFailed; break;
+        }
     }
+    // Asked again, a failed run still says why.
+    if (state_ == State::kFailed && error)
+        *error = failure_;
     return state_;
 }
 

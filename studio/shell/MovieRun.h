@@ -103,6 +103,7 @@ private:
     MovieRunSetup setup_;
     double frameSeconds_ = 0.04;
     State state_ = State::kIdle;
+    std::string failure_;  // what the graph said when it failed
     bool paused_ = false;
     std::vector<MediaProblem> problems_;
 };

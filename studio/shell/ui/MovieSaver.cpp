@@ -34,6 +34,14 @@ MovieSaver::MovieSaver(IMovieHost& host, IPrompt& prompt, QWidget* dialogParent,
     timer_ = new QTimer(this);
     timer_->setInterval(kPollMs);
     connect(timer_, &QTimer::timeout, this, &MovieSaver::Tick);
+    // The progress is read once a second, but the end is looked for more often: a
+    // short movie is not kept waiting for the next second to be finished.
+    endWatch_ = new QTimer(this);
+    endWatch_->setInterval(kEndWatchMs);
+    connect(endWatch_, &QTimer::timeout, this, [this] {
+        if (running_ && run_.Poll(0) != MovieRun::State::kRunning)
+            Tick();
+    });
     dialog_ = new MovieProgressDialog(dialogParent);
     connect(dialog_, &MovieProgressDialog::PauseRequested, this, &MovieSaver::Pause);
     connect(dialog_, &MovieProgressDialog::ResumeRequested, this, &MovieSaver::Resume);
@@ -45,6 +53,7 @@ MovieSaver::~MovieSaver()
     if (running_) {
         // No word to the window any more: it may be going away itself.
         timer_->stop();
+        endWatch_->stop();
         running_ = false;
         std::string why;
         if (run_.Finish(&why))
@@ -91,6 +100,7 @@ bool MovieSaver::Start(const MovieOutputParams& params, const ProjectHeader& hea
     lastPosition_ = -1;
     started_ = lastMove_ = std::chrono::steady_clock::now();
     timer_->start();
+    endWatch_->start();
     if (dialog_)
         dialog_->Begin();
     return true;
@@ -151,6 +161,7 @@ void MovieSaver::Fail(const std::string& why) { End(false, why); }
 void MovieSaver::End(bool keep, const std::string& failure)
 {
     timer_->stop();
+    endWatch_->stop();
     running_ = false;
     std::string why = failure;
     std::string finishError;

@@ -67,6 +67,7 @@ class MovieSaver : public QObject {
     Q_OBJECT
 public:
     static constexpr int kPollMs = 1000;
+    static constexpr int kEndWatchMs = 100;
     // A run whose position has not moved for this long, unpaused, has stalled.
     static constexpr int kStallSeconds = 60;
 
@@ -113,6 +114,7 @@ private:
     IPrompt& prompt_;
     QPointer<MovieProgressDialog> dialog_;
     QTimer* timer_;
+    QTimer* endWatch_;
     MovieRun run_;
     ReplacingFile partial_;
     std::string target_;
