@@ -62,7 +62,7 @@ void Deliver(GstSample* sample, IPreviewListener* listener)
     GstMapInfo map;
     if (listener && buffer && caps && gst_video_info_from_caps(&info, caps) &&
         gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-        PreviewPicture picture;
+        PreviewFrame picture;
         picture.width = GST_VIDEO_INFO_WIDTH(&info);
         picture.height = GST_VIDEO_INFO_HEIGHT(&info);
         picture.stride = size_t(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0));

@@ -14,7 +14,7 @@ namespace studio {
 
 // One picture of the preview: rows from the top, blue-green-red, `stride` bytes apart.
 // The bytes live only for the duration of the call that hands them over.
-struct PreviewPicture {
+struct PreviewFrame {
     int width = 0, height = 0;
     size_t stride = 0;
     const uint8_t* bgr = nullptr;
@@ -29,7 +29,7 @@ enum PlayerNews { kNewsSettled = 1, kNewsEnded = 2, kNewsFailed = 3 };
 class IPreviewListener {
 public:
     virtual ~IPreviewListener() = default;
-    virtual void PreviewPicture(const PreviewPicture& picture) = 0;
+    virtual void PreviewPicture(const PreviewFrame& picture) = 0;
     // Hand `news` back to the player's HandleNews on the window's thread.
     virtual void PreviewNews(int news) = 0;
 };

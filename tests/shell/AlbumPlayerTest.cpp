@@ -35,7 +35,7 @@ public:
         int64_t time;
         uint8_t b, g, r;
     };
-    void PreviewPicture(const studio::PreviewPicture& p) override
+    void PreviewPicture(const studio::PreviewFrame& p) override
     {
         const uint8_t* centre = p.bgr + size_t(p.height / 2) * p.stride + size_t(p.width / 2) * 3;
         std::lock_guard<std::mutex> lock(m_);

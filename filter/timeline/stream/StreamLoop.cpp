@@ -128,6 +128,7 @@ void VideoFrameLoop::OnStartStreaming()
     frameDuration_ = kPreviewPeriod;
     encodeCounter_ = 0;
     lastEncoded_ = nullptr;
+    handedOut_ = {};
 }
 
 void VideoFrameLoop::SetFrameDuration(int64_t duration)
@@ -203,10 +204,20 @@ VideoFrame VideoFrameLoop::NextFrame(unsigned char* buffer)
     }
     // A preview frame takes at least its own time on the clock at the playing rate:
     // 15 frames a second unless a smoother rate was asked for, and twice as many at
-    // double speed, so the pictures keep up with the sound.
-    const int64_t period = int64_t(double(frameDuration_) / rate_);
-    if (!encoding && renderer_.RenderTime() < period)
-        sleep_(int((period - renderer_.RenderTime()) / 10000));
+    // double speed, so the pictures keep up with the sound. The time counts from the
+    // last frame's hand-out: what the sink spent waiting for the clock is part of
+    // it, or the stream would fall a little further behind with every frame.
+    if (!encoding) {
+        const int64_t period = int64_t(double(frameDuration_) / rate_);
+        int64_t spent = renderer_.RenderTime();
+        if (handedOut_ != std::chrono::steady_clock::time_point{})
+            spent = std::max<int64_t>(spent, std::chrono::duration_cast<std::chrono::microseconds>(
+                                                 std::chrono::steady_clock::now() - handedOut_)
+                                                     .count() * 10);
+        if (spent < period)
+            sleep_(int((period - spent) / 10000));
+        handedOut_ = std::chrono::steady_clock::now();
+    }
     Advance(out, frameDuration_);
     return out;
 }

@@ -7,6 +7,7 @@
 // thread.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -141,6 +142,8 @@ private:
     int encodeCounter_ = 0;
     bool fullMotion_ = false;
     const unsigned char* lastEncoded_ = nullptr;  // the buffer of the last frame written
+    // When the last preview frame was handed out (none yet after a start).
+    std::chrono::steady_clock::time_point handedOut_{};
 };
 
 // The audio stream's fill step: block by block, time stamps, and in encode mode the

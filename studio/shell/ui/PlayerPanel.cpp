@@ -87,7 +87,7 @@ class PlayerPanel::Relay : public IPreviewListener {
 public:
     Relay(PlayerPanel* panel, bool album) : panel_(panel), album_(album) {}
 
-    void PreviewPicture(const studio::PreviewPicture& picture) override
+    void PreviewPicture(const studio::PreviewFrame& picture) override
     {
         QImage copy = QImage(picture.bgr, picture.width, picture.height, qsizetype(picture.stride),
                              QImage::Format_BGR888)
