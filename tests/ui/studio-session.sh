@@ -3,7 +3,7 @@
 # dbus-run-session): starts zolvex-studio with the given project, drives it with
 # drive_studio.py, sends the keys, takes a screenshot and ends the studio.
 #   studio-session.sh STUDIO PROJECT SHOT LOG STEP...
-# Steps are drive_studio.py's, plus key:KEYS (xdotool key names), shot (the
+# Steps are drive_studio.py's, plus key:KEYS (xdotool key names), dblclick:X,Y, shot (the
 # screenshot, taken where it stands in the steps), autosaved (waits up to 30 s for a
 # whole autosave in the data folder) and crash (kills the studio outright there and
 # then, as a crash would). DISPLAY and the data folder
@@ -25,6 +25,10 @@ for step in "$@"; do
       window=$(xdotool search --name '^Zolvex Video Studio' 2>/dev/null | head -1)
       { [ -n "$window" ] && xdotool windowfocus --sync "$window" && xdotool key --delay 100 "${step#key:}"; } ||
         status=1 ;;
+    dblclick:*)
+      # A double click at X,Y of the screen.
+      xy=${step#dblclick:}
+      xdotool mousemove --sync "${xy%,*}" "${xy#*,}" click --repeat 2 --delay 80 1 || status=1 ;;
     autosaved)
       # The side record is written after the copy, so its presence means both are whole.
       found=
