@@ -20,7 +20,10 @@
 #include <vector>
 
 #include "platform/Prompt.h"
+#include "studio/maker/AnimationLibrary.h"
+#include "studio/project/DataFolder.h"
 #include "studio/project/ProjectFile.h"
+#include "studio/project/ScreenLibrary.h"
 #include "studio/shell/MovieOutputParams.h"
 #include "studio/shell/PreviewLink.h"
 #include "studio/shell/StringTable.h"
@@ -250,6 +253,11 @@ void SaveMovieAgainstRender(benchmark::State& state)
         state.SkipWithError("the DVD choices give no parameters");
         return;
     }
+    // The libraries zolvex-render loads from the data folder, as the window loads them.
+    AnimationLibrary animations(DataFolder());
+    animations.Load();
+    ScreenLibrary screens;
+    screens.Load(DataFolder());
     const std::string tool = std::string(ZOLVEX_RENDER) + " '" + demo.Project() + "' -o '" + demo.dir +
                              "/Render.mpg' --format DVD_PAL --overwrite >/dev/null 2>&1";
     for (auto _ : state) {
@@ -262,7 +270,7 @@ void SaveMovieAgainstRender(benchmark::State& state)
             QEventLoop loop;
             QObject::connect(&saver, &MovieSaver::Ended, &loop, &QEventLoop::quit);
             const auto start = Clock::now();
-            if (!saver.Start(params, demo.model.header, demo.model.Lists(), nullptr, nullptr, 5.0)) {
+            if (!saver.Start(params, demo.model.header, demo.model.Lists(), &animations, &screens, 5.0)) {
                 state.SkipWithError(("the studio's run did not start: " + prompt.said).c_str());
                 return;
             }

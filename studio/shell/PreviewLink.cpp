@@ -24,6 +24,12 @@ void PreviewLink::Close()
     builtWidth_ = builtHeight_ = 0;
 }
 
+void PreviewLink::SetLibraries(AnimationLibrary* animations, ScreenLibrary* screens)
+{
+    animations_ = animations;
+    screens_ = screens;
+}
+
 void PreviewLink::SetFrameRate(double fps)
 {
     frameRate_ = fps;
@@ -56,6 +62,12 @@ void PreviewLink::SetFrame(const ProjectHeader& h)
             c->SetDisplayAspect(h.nAspectNumerator, h.nAspectDenominator);
         if (frameRate_ > 0)
             c->SetFrameRate(frameRate_);
+        if (animations_)
+            c->SetAnimationLibrary(animations_->Records(), animations_->Versions());
+        if (screens_) {
+            c->SetScreenMasks(screens_->Masks(), screens_->MaskSizes());
+            c->SetPictureList(screens_->Pictures());
+        }
         c->Release();
     };
     apply();

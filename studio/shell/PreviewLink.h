@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "studio/maker/AnimationLibrary.h"
+#include "studio/project/ScreenLibrary.h"
 #include "studio/shell/AlbumPlayer.h"
 #include "filter/timeline/stream/ITavmControl.h"
 #include "studio/project/ProjectModel.h"
@@ -32,6 +34,9 @@ public:
     AlbumPlayer& Player() { return player_; }
     CTavmGraph* Graph() const { return player_.Graph(); }
     void SetListener(IPreviewListener* listener) { player_.SetListener(listener); }
+    // The animation effects and the 3D screen's masks and pictures the preview draws
+    // with (either may be null); they stay the caller's and must outlive the preview.
+    void SetLibraries(AnimationLibrary* animations, ScreenLibrary* screens);
     // The preview's frame rate: 15 frames a second, or the project's own rate for a
     // smooth preview.
     void SetFrameRate(double fps);
@@ -64,6 +69,8 @@ private:
     bool wantGraph_ = false;
     int builtWidth_ = 0, builtHeight_ = 0;
     double frameRate_ = 0;  // 0: the filter's own
+    AnimationLibrary* animations_ = nullptr;
+    ScreenLibrary* screens_ = nullptr;
     int64_t refreshes_ = 0;
 };
 

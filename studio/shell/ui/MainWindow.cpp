@@ -83,6 +83,7 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
       prompt_(prompt ? *prompt : ownPrompt_),
       database_(DataFolder()),
       library_(DataFolder()),
+      animations_(DataFolder()),
       store_(model_),
       editor_(model_, prompt_, static_cast<ITimelineListener&>(*this))
 {
@@ -113,6 +114,9 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
     libraryPanel_ = new MediaLibraryPanel(library_);
     pages_->addTab(libraryPanel_, S(1));
     screens_.Load(DataFolder());
+    // The installed animation effects, drawn by the preview and the movie alike.
+    animations_.Load();
+    preview_.SetLibraries(&animations_, &screens_);
     screenPage_ = new ScreenPage(screens_, DataFolder());
     connect(libraryPanel_, &MediaLibraryPanel::previewRequested, this,
             [this](size_t entry) { PlayLibraryEntry(entry); });
@@ -249,7 +253,7 @@ void MainWindow::StartMovie(const MovieOutputParams& params)
 {
     if (saver_->Running())
         return;
-    saver_->Start(params, model_.header, model_.Lists(), nullptr, &screens_, PictureSeconds());
+    saver_->Start(params, model_.header, model_.Lists(), &animations_, &screens_, PictureSeconds());
 }
 
 void MainWindow::StopPreviewForMovie()

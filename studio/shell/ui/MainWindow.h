@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "studio/maker/AnimationLibrary.h"
 #include "studio/project/MediaLibrary.h"
 #include "studio/project/ProjectDatabase.h"
 #include "studio/project/ProjectFile.h"
@@ -125,6 +126,7 @@ private:
     ProjectDatabase database_;
     MediaLibrary library_;
     ScreenLibrary screens_;
+    AnimationLibrary animations_;
     ProjectStore store_;
     std::unique_ptr<ProjectCommands> commands_;
     TimelineEditor editor_;
