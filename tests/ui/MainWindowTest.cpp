@@ -46,6 +46,9 @@ protected:
 // The menu a key opened, read while it is open and then closed.
 QString MenuOpenedBy(QWidget& window, Qt::Key key)
 {
+    // The offscreen platform may leave a closed menu as the active window.
+    window.activateWindow();
+    QTest::qWaitForWindowActive(&window);
     QString title;
     QTimer::singleShot(100, [&] {
         if (QWidget* popup = QApplication::activePopupWidget()) {
@@ -82,7 +85,10 @@ TEST_F(MainWindowTest, OpensWithItsTitlePagesAndMenus)
     EXPECT_EQ(file, (QStringList{"New Project", "Open Project", "Save Project", "Adjust Audio Level",
                                  "Picture Play Time", "Smooth preview", "Exit"}));
 
-    // Ctrl+F, Ctrl+T, Ctrl+N, Ctrl+H open the four menus.
+    // Ctrl+F, Ctrl+T, Ctrl+N, Ctrl+H open the four menus (once the preview, made
+    // after the first paint, has settled).
+    QTRY_VERIFY(window.Preview().IsOpen());
+    QTest::qWait(300);
     EXPECT_EQ(MenuOpenedBy(window, Qt::Key_F), "New Project");
     EXPECT_EQ(MenuOpenedBy(window, Qt::Key_T), "Import");
     EXPECT_EQ(MenuOpenedBy(window, Qt::Key_N), "Create Video");
