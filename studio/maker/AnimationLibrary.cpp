@@ -3,22 +3,29 @@
 // Each container entry is read within its own announced size, so an entry never
 // runs into the next one; a size that does not fit in the file ends the load. The
 // container is never changed in place: an import writes the whole new container
-// beside the old one and renames it into place.
+// beside the old one and renames it into place; a removal writes it into
+// "ZozEvoreraT", deletes the old one and renames the new one, and the next load
+// finishes a removal that stopped between the two.
 #include "studio/maker/AnimationLibrary.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "filter/animation/AnimationFile.h"
+#include "filter/effects/fTavEffect.h"
 #include "platform/ReadFile.h"
 #include "platform/ReplacingFile.h"
+#include "studio/shell/StringTable.h"
 
 namespace zolvex {
 namespace studio {
@@ -86,12 +93,13 @@ bool ReadWholeFile(const std::string& path, Bytes& bytes)
     return ReadRegularFile(path.c_str(), uint64_t(INT32_MAX), bytes);
 }
 
-// Copies n bytes from one file to the new container.
-bool CopyBytes(FILE* from, ReplacingFile& to, int64_t n, Bytes& piece)
+// Copies n bytes of a file to `write`, a piece at a time.
+template <typename Write>
+bool CopyBytes(FILE* from, int64_t n, Bytes& piece, Write write)
 {
     while (n > 0) {
         const size_t k = size_t(std::min<int64_t>(n, int64_t(piece.size())));
-        if (std::fread(piece.data(), 1, k, from) != k || !to.Write(piece.data(), k))
+        if (std::fread(piece.data(), 1, k, from) != k || !write(piece.data(), k))
             return false;
         n -= int64_t(k);
     }
@@ -132,7 +140,8 @@ bool AppendToContainer(const std::string& path, const Bytes& entry)
                 if (!ReadInt(old, size) || size < 0 || size > st.st_size - offset - 4)
                     break;
                 StoreInt(word, size);
-                ok = out.Write(word, 4) && CopyBytes(old, out, size, piece);
+                ok = out.Write(word, 4) &&
+                     CopyBytes(old, size, piece, [&out](const void* p, size_t k) { return out.Write(p, k); });
                 offset += 4 + int64_t(size);
                 ++copied;
             }
@@ -147,6 +156,37 @@ bool AppendToContainer(const std::string& path, const Bytes& entry)
         return false;
     StoreInt(word, copied + 1);
     return out.WriteAt(0, word, 4) && out.Commit();
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+// Rows from the top to rows from the bottom and back.
+std::vector<uint8_t> Flipped(const std::vector<uint8_t>& picture, int width, int height)
+{
+    std::vector<uint8_t> out(picture.size());
+    const size_t row = size_t(width) * 3;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(&out[size_t(height - 1 - y) * row], &picture[size_t(y) * row], row);
+    return out;
+}
+
+// The thumbnails' own background: dusk blue at the top to a soft violet below.
+std::vector<uint8_t> GradientBackground(int width, int height)
+{
+    std::vector<uint8_t> picture(size_t(width) * size_t(height) * 3);
+    for (int y = 0; y < height; ++y) {
+        const double t = double(y) / (height - 1);
+        const uint8_t b = uint8_t(120 + 40 * t), g = uint8_t(52 + 10 * t), r = uint8_t(36 + 70 * t);
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = &picture[(size_t(y) * width + x) * 3];
+            p[0] = b, p[1] = g, p[2] = r;
+        }
+    }
+    return picture;
 }
 
 }  // namespace
@@ -182,6 +222,15 @@ std::string AnimationLibrary::Name(int i, int language)
 bool AnimationLibrary::Load()
 {
     Clear();
+    const std::string temporary = folder_ + kTemporaryName;
+    if (Exists(temporary)) {
+        // The new container was written whole before the old one went: alone, it is
+        // the container; beside the old one, the removal never got that far.
+        if (!Exists(ContainerPath()))
+            std::rename(temporary.c_str(), ContainerPath().c_str());
+        else
+            std::remove(temporary.c_str());
+    }
     FILE* f = std::fopen(ContainerPath().c_str(), "rb");
     if (!f)
         return false;
@@ -233,12 +282,140 @@ bool AnimationLibrary::Import(const std::string& arfPath)
     // container hold the same effects in the same order.
     if (!AppendToContainer(ContainerPath(), bytes)) {
         const uint32_t last = uint32_t(Count() - 1);
+        CfTavEffect::ReleaseOprSpecialData(&thumbs_.back()->op);
+        thumbs_.pop_back();
         records_.RemoveAt(last);
         versions_.RemoveAt(last);
         FreeAnimationEffect(record);
         return false;
     }
     return true;
+}
+
+bool AnimationLibrary::Remove(int index, IPrompt& prompt)
+{
+    if (index < 0 || index >= Count()) {
+        prompt.Show(Str(146), Str(0), kPromptInformation, kPromptOk);
+        return false;
+    }
+    if (prompt.Show(Str(145), Str(0), kPromptQuestion, kPromptYesNo) != kAnswerYes)
+        return false;
+    // The container goes first: an effect that is still in it stays in memory too.
+    if (Exists(ContainerPath()) && !RewriteWithout(index))
+        return false;
+    void* record = records_.GetAt(uint32_t(index));
+    CfTavEffect::ReleaseOprSpecialData(&thumbs_[size_t(index)]->op);
+    thumbs_.erase(thumbs_.begin() + index);
+    records_.RemoveAt(uint32_t(index));
+    versions_.RemoveAt(uint32_t(index));
+    FreeAnimationEffect(record);
+    return true;
+}
+
+// Every entry but `index`, into the temporary container; then the old container is
+// deleted (waited for while it is still there) and the new one takes its name.
+bool AnimationLibrary::RewriteWithout(int index)
+{
+    const std::string temporary = folder_ + kTemporaryName;
+    FILE* in = std::fopen(ContainerPath().c_str(), "rb");
+    if (!in)
+        return false;
+    FILE* out = std::fopen(temporary.c_str(), "wb");
+    if (!out) {
+        std::fclose(in);
+        return false;
+    }
+    struct stat st;
+    int32_t count = 0;
+    bool ok = fstat(fileno(in), &st) == 0 && ReadInt(in, count) && count > 0;
+    Bytes piece;
+    int32_t kept = 0;
+    if (ok) {
+        try {
+            piece.resize(kCopyPiece);
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+    }
+    unsigned char word[4];
+    StoreInt(word, 0);
+    ok = ok && std::fwrite(word, 1, 4, out) == 4;
+    int64_t offset = 4;
+    // Only the entries a load reaches are entries: as many as were loaded.
+    for (int32_t i = 0; ok && i < count && i < Count(); ++i) {
+        int32_t size = 0;
+        if (!ReadInt(in, size) || size < 0 || size > st.st_size - offset - 4) {
+            ok = false;
+            break;
+        }
+        offset += 4 + int64_t(size);
+        if (i == index) {
+            ok = fseeko(in, off_t(offset), SEEK_SET) == 0;
+            continue;
+        }
+        StoreInt(word, size);
+        ok = std::fwrite(word, 1, 4, out) == 4 &&
+             CopyBytes(in, size, piece, [out](const void* p, size_t k) { return std::fwrite(p, 1, k, out) == k; });
+        ++kept;
+    }
+    StoreInt(word, kept);
+    ok = ok && std::fseek(out, 0, SEEK_SET) == 0 && std::fwrite(word, 1, 4, out) == 4 && std::fflush(out) == 0 &&
+         fsync(fileno(out)) == 0;
+    std::fclose(in);
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    std::remove(ContainerPath().c_str());
+    for (int waited = 0; Exists(ContainerPath()) && waited < 2000; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // Should the rename fail, the next load takes the temporary container.
+    std::rename(temporary.c_str(), ContainerPath().c_str());
+    return true;
+}
+
+const uint8_t* AnimationLibrary::Thumbnail(int i) const
+{
+    return i >= 0 && i < int(thumbs_.size()) ? thumbs_[size_t(i)]->picture.data() : nullptr;
+}
+
+int AnimationLibrary::ItemFlag(int i, int which) const
+{
+    return i >= 0 && i < int(thumbs_.size()) && (which == 0 || which == 1) ? thumbs_[size_t(i)]->flags[which] : 0;
+}
+
+void AnimationLibrary::SetThumbnailBackground(const std::vector<uint8_t>& picture)
+{
+    if (picture.size() == size_t(kThumbWidth) * kThumbHeight * 3)
+        background_ = picture;
+}
+
+bool AnimationLibrary::NextThumbnailFrame(int i)
+{
+    if (i < 0 || i >= int(thumbs_.size()))
+        return false;
+    MakeThumbnail(i);
+    return true;
+}
+
+// The background, and over it the effect's next frame at the thumbnail's scale.
+void AnimationLibrary::MakeThumbnail(int i)
+{
+    Thumb& t = *thumbs_[size_t(i)];
+    if (background_.empty())
+        background_ = GradientBackground(kThumbWidth, kThumbHeight);
+    std::vector<uint8_t> frame = Flipped(background_, kThumbWidth, kThumbHeight);
+    const char* version = AnimationRecordVersion(records_.GetAt(uint32_t(i)));
+    CfTavEffect fx;
+    const float scale = float(kThumbWidth) / 720.0f;
+    fx.InitEffect(tagSIZE{kThumbWidth, kThumbHeight}, scale, scale, 100, 3);
+    fx.SetRomanceData(&records_);
+    fx.SetSrcVideoSize(tagSIZE{kThumbWidth, kThumbHeight});
+    fx.SetAniFrameRate(10);
+    fx.InitSpecial(t.op.guidEffect, &t.op, version, nullptr);
+    fx.Special_Effect(&t.op, frame.data(), frame.data(), version, nullptr);
+    t.picture = Flipped(frame, kThumbWidth, kThumbHeight);
 }
 
 bool AnimationLibrary::Append(void* record)
@@ -249,6 +426,12 @@ bool AnimationLibrary::Append(void* record)
         records_.RemoveAt(uint32_t(records_.GetSize() - 1));
         return false;
     }
+    auto thumb = std::make_unique<Thumb>();
+    thumb->op.nOverallOpacity = 255;
+    if (const GUID* guid = GuidOf(record))
+        thumb->op.guidEffect = *guid;
+    thumbs_.push_back(std::move(thumb));
+    MakeThumbnail(Count() - 1);
     return true;
 }
 
@@ -264,6 +447,9 @@ bool AnimationLibrary::Holds(const GUID& guid)
 
 void AnimationLibrary::Clear()
 {
+    for (auto& thumb : thumbs_)
+        CfTavEffect::ReleaseOprSpecialData(&thumb->op);
+    thumbs_.clear();
     for (int i = 0; i < Count(); ++i)
         FreeAnimationEffect(records_.GetAt(uint32_t(i)));
     records_.RemoveAll();

@@ -1,5 +1,6 @@
 // The animation library container: the bytes an import writes, duplicates, damaged
-// and cut containers, files that are no effect, and a container that is never lost.
+// and cut containers, files that are no effect, a container that is never lost,
+// removal through the temporary container and its recovery, and the thumbnails.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -9,8 +10,11 @@
 
 #include "filter/animation/AnimationFile.h"
 #include "studio/maker/AnimationLibrary.h"
+#include "studio/shell/StringTable.h"
+#include "tests/support/ScriptedPrompt.h"
 #include "tools/common/SampleEffect.h"
 
+using namespace zolvex;
 using namespace zolvex::studio;
 
 namespace {
@@ -189,3 +193,105 @@ TEST_F(AnimationLibraryTest, ContainerThatCannotBeReadIsLeftAlone)
 }
 
 }  // namespace
+
+TEST_F(AnimationLibraryTest, RemovalAsksAndRewritesTheContainer)
+{
+    Strings().Load(Language::kEnglish);
+    const std::string a = Sample("a", 1), b = Sample("b", 2), c = Sample("c", 3);
+    const Bytes fileA = ReadFile(a), fileC = ReadFile(c);
+    {
+        AnimationLibrary lib(dir_);
+        ASSERT_TRUE(lib.Import(a) && lib.Import(b) && lib.Import(c));
+        testsupport::ScriptedPrompt prompt;
+        // Nothing selected: string 146, and nothing changes.
+        EXPECT_FALSE(lib.Remove(-1, prompt));
+        ASSERT_EQ(prompt.shown.size(), 1u);
+        EXPECT_EQ(prompt.shown[0].text, "Please select an image to remove");
+        EXPECT_EQ(prompt.shown[0].icon, kPromptInformation);
+        // No to the question keeps the effect and the container.
+        const Bytes before = ReadFile(container_);
+        prompt.answers = {kAnswerNo};
+        EXPECT_FALSE(lib.Remove(1, prompt));
+        EXPECT_EQ(prompt.shown.back().icon, kPromptQuestion);
+        EXPECT_EQ(prompt.shown.back().title, "Zolvex Video Studio");
+        EXPECT_EQ(lib.Count(), 3);
+        EXPECT_EQ(ReadFile(container_), before);
+        // Yes: the middle one goes from memory and from the container, in order.
+        prompt.answers = {kAnswerYes};
+        ASSERT_TRUE(lib.Remove(1, prompt));
+        EXPECT_EQ(lib.Count(), 2);
+        EXPECT_EQ(lib.Versions()->GetSize(), 2u);
+        EXPECT_EQ(Tag(lib, 0), 1u);
+        EXPECT_EQ(Tag(lib, 1), 3u);
+        EXPECT_NE(lib.Thumbnail(1), nullptr);
+        EXPECT_EQ(lib.Thumbnail(2), nullptr);
+    }
+    Bytes expected;
+    PutInt(expected, 2);
+    for (const Bytes* f : {&fileA, &fileC}) {
+        PutInt(expected, int32_t(f->size()));
+        expected.insert(expected.end(), f->begin(), f->end());
+    }
+    EXPECT_EQ(ReadFile(container_), expected);
+    EXPECT_FALSE(std::filesystem::exists(dir_ + AnimationLibrary::kTemporaryName));
+
+    // Removing the last ones leaves a container of count 0.
+    AnimationLibrary lib(dir_);
+    ASSERT_TRUE(lib.Load());
+    testsupport::ScriptedPrompt prompt;
+    prompt.answers = {kAnswerYes, kAnswerYes};
+    ASSERT_TRUE(lib.Remove(0, prompt) && lib.Remove(0, prompt));
+    EXPECT_EQ(ReadFile(container_), (Bytes{0, 0, 0, 0}));
+}
+
+TEST_F(AnimationLibraryTest, ALoadFinishesARemovalCutShort)
+{
+    const std::string a = Sample("a", 1), b = Sample("b", 2);
+    {
+        AnimationLibrary lib(dir_);
+        ASSERT_TRUE(lib.Import(a) && lib.Import(b));
+    }
+    const std::string temporary = dir_ + AnimationLibrary::kTemporaryName;
+    // The old container deleted, the rename not done: the temporary one is taken.
+    std::filesystem::rename(container_, temporary);
+    {
+        AnimationLibrary lib(dir_);
+        ASSERT_TRUE(lib.Load());
+        EXPECT_EQ(lib.Count(), 2);
+        EXPECT_TRUE(std::filesystem::exists(container_));
+        EXPECT_FALSE(std::filesystem::exists(temporary));
+    }
+    // Both there (a one-effect temporary beside the two-effect container): the
+    // removal never replaced the container, which stays as it is.
+    const Bytes whole = ReadFile(container_);
+    WriteContainer(1, {ReadFile(a)});
+    std::filesystem::rename(container_, temporary);
+    WriteFile(container_, whole);
+    AnimationLibrary lib(dir_);
+    ASSERT_TRUE(lib.Load());
+    EXPECT_EQ(lib.Count(), 2);
+    EXPECT_FALSE(std::filesystem::exists(temporary));
+    EXPECT_EQ(ReadFile(container_), whole);
+}
+
+TEST_F(AnimationLibraryTest, ThumbnailsAnimateOverTheirBackground)
+{
+    AnimationLibrary lib(dir_);
+    std::vector<uint8_t> grey(size_t(AnimationLibrary::kThumbWidth) * AnimationLibrary::kThumbHeight * 3, 90);
+    lib.SetThumbnailBackground(grey);
+    ASSERT_TRUE(lib.Import(Sample("a", 1)));
+    EXPECT_EQ(lib.ItemFlag(0, 0), 0);
+    EXPECT_EQ(lib.ItemFlag(0, 1), 1) << "an animated item";
+    const size_t bytes = grey.size();
+    std::vector<uint8_t> first(lib.Thumbnail(0), lib.Thumbnail(0) + bytes);
+    bool drawn = false, moved = false;
+    for (int frame = 0; frame < 30; ++frame) {
+        ASSERT_TRUE(lib.NextThumbnailFrame(0));
+        const std::vector<uint8_t> now(lib.Thumbnail(0), lib.Thumbnail(0) + bytes);
+        drawn = drawn || now != grey;
+        moved = moved || now != first;
+    }
+    EXPECT_TRUE(drawn) << "the effect's symbols are drawn over the background";
+    EXPECT_TRUE(moved) << "each frame moves them on";
+    EXPECT_FALSE(lib.NextThumbnailFrame(1));
+}
