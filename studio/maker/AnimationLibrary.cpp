@@ -375,6 +375,11 @@ bool AnimationLibrary::RewriteWithout(int index)
     return true;
 }
 
+GUID AnimationLibrary::Guid(int i) const
+{
+    return i >= 0 && i < int(thumbs_.size()) ? thumbs_[size_t(i)]->op.guidEffect : GUID{};
+}
+
 const uint8_t* AnimationLibrary::Thumbnail(int i) const
 {
     return i >= 0 && i < int(thumbs_.size()) ? thumbs_[size_t(i)]->picture.data() : nullptr;

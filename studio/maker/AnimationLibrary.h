@@ -61,6 +61,8 @@ public:
     // record's szVersion, i.e. the record itself).
     CTavmArray<void*>* Records() { return &records_; }
     CTavmArray<void*>* Versions() { return &versions_; }
+    // The effect's GUID of entry i (all zero out of range).
+    GUID Guid(int i) const;
     // The display name of entry i: szName1 for language 1, szName0 otherwise.
     std::string Name(int i, int language = 0);
 

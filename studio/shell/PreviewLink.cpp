@@ -30,6 +30,20 @@ void PreviewLink::SetLibraries(AnimationLibrary* animations, ScreenLibrary* scre
     screens_ = screens;
 }
 
+void PreviewLink::ApplyLibraries()
+{
+    ITavmControl* c = Control();
+    if (!c)
+        return;
+    if (animations_)
+        c->SetAnimationLibrary(animations_->Records(), animations_->Versions());
+    if (screens_) {
+        c->SetScreenMasks(screens_->Masks(), screens_->MaskSizes());
+        c->SetPictureList(screens_->Pictures());
+    }
+    c->Release();
+}
+
 void PreviewLink::SetFrameRate(double fps)
 {
     frameRate_ = fps;
@@ -62,13 +76,8 @@ void PreviewLink::SetFrame(const ProjectHeader& h)
             c->SetDisplayAspect(h.nAspectNumerator, h.nAspectDenominator);
         if (frameRate_ > 0)
             c->SetFrameRate(frameRate_);
-        if (animations_)
-            c->SetAnimationLibrary(animations_->Records(), animations_->Versions());
-        if (screens_) {
-            c->SetScreenMasks(screens_->Masks(), screens_->MaskSizes());
-            c->SetPictureList(screens_->Pictures());
-        }
         c->Release();
+        ApplyLibraries();
     };
     apply();
     if (!wantGraph_ || (player_.Built() && h.nWidth == builtWidth_ && h.nHeight == builtHeight_))

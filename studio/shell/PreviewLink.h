@@ -37,6 +37,9 @@ public:
     // The animation effects and the 3D screen's masks and pictures the preview draws
     // with (either may be null); they stay the caller's and must outlive the preview.
     void SetLibraries(AnimationLibrary* animations, ScreenLibrary* screens);
+    // Hands the libraries' lists to the filter again (after one of them changed,
+    // with the preview held).
+    void ApplyLibraries();
     // The preview's frame rate: 15 frames a second, or the project's own rate for a
     // smooth preview.
     void SetFrameRate(double fps);

@@ -24,7 +24,9 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <new>
 
+#include "studio/maker/ui/AnimationEffectPage.h"
 #include "studio/project/ui/MediaLibraryPanel.h"
 #include "studio/project/ui/ProjectDialog.h"
 #include "studio/project/ui/ScreenPage.h"
@@ -137,7 +139,27 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
     textTabs_->setObjectName("TextTabs");
     textTabs_->addTab(textPage_, S(6));
     textTabs_->addTab(stickerPage_, QString());
+    animationPage_ = new AnimationEffectPage(animations_, prompt_);
+    connect(animationPage_, &AnimationEffectPage::libraryChanging, this, [this] { HoldPreview(); });
+    connect(animationPage_, &AnimationEffectPage::libraryChanged, this, [this] {
+        preview_.ApplyLibraries();
+        RefreshFilter();
+    });
+    connect(animationPage_, &AnimationEffectPage::addEffect, this, [this](GUID guid) {
+        // Zero-filled like every effect record the project frees; the GUID finds the effect.
+        auto* op = new (std::nothrow) tagOPR_EFFECT();
+        if (!op)
+            return;
+        op->guidEffect = guid;
+        op->nOverallOpacity = 255;
+        editor_.AddObject(OBJ_EFFECT, op);
+    });
+    animationPage_->MakeButton()->setEnabled(false);  // the maker comes with its window
     for (int n = 2; n <= 7; ++n) {
+        if (n == 2) {
+            pages_->addTab(animationPage_, S(n));
+            continue;
+        }
         if (n == 3) {
             pages_->addTab(screenPage_, S(n));
             continue;
@@ -486,10 +508,13 @@ void MainWindow::BuildMenus(QWidget* bar)
     file->addSeparator();
     addAction(file, 39, [this] { close(); });
 
-    // Importing and making animation effects come with the animation effect library.
+    // Importing animation effects, and (with its window) making them.
     importAction_ = menus_[1]->addAction(S(21));
+    connect(importAction_, &QAction::triggered, this, [this] {
+        pages_->setCurrentWidget(animationPage_);
+        animationPage_->Import();
+    });
     makeAction_ = menus_[1]->addAction(QString());
-    importAction_->setEnabled(false);
     makeAction_->setEnabled(false);
 
     for (int n = 1; n <= 7; ++n)
@@ -548,6 +573,7 @@ void MainWindow::Retranslate()
     for (int n = 1; n <= 7; ++n)
         pages_->setTabText(n - 1, S(n));
     libraryPanel_->Retranslate();
+    animationPage_->Retranslate();
     screenPage_->Retranslate();
     timeline_->Retranslate();
     textPage_->Retranslate();

@@ -32,6 +32,7 @@ namespace zolvex {
 namespace studio {
 
 class AutosaveController;
+class AnimationEffectPage;
 class MediaLibraryPanel;
 class PlayerPanel;
 class SaveMoviePage;
@@ -57,6 +58,8 @@ public:
     ProjectCommands& Commands() { return *commands_; }
     QTabWidget* Pages() const { return pages_; }
     MediaLibrary& Library() { return library_; }
+    AnimationLibrary& Animations() { return animations_; }
+    AnimationEffectPage* AnimationPage() const { return animationPage_; }
     TimelineEditor& Editor() { return editor_; }
     PreviewLink& Preview() { return preview_; }
     PlayerPanel* Player() const { return player_; }
@@ -141,6 +144,7 @@ private:
     QAction* makeAction_ = nullptr;
     QTabWidget* pages_ = nullptr;
     MediaLibraryPanel* libraryPanel_ = nullptr;
+    AnimationEffectPage* animationPage_ = nullptr;
     ScreenPage* screenPage_ = nullptr;
     TextPage* textPage_ = nullptr;
     TransitionPage* transitionPage_ = nullptr;
