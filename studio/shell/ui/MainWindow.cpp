@@ -27,6 +27,7 @@
 #include <new>
 
 #include "studio/maker/ui/AnimationEffectPage.h"
+#include "studio/maker/ui/EffectMakerWindow.h"
 #include "studio/project/ui/MediaLibraryPanel.h"
 #include "studio/project/ui/ProjectDialog.h"
 #include "studio/project/ui/ScreenPage.h"
@@ -154,7 +155,7 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
         op->nOverallOpacity = 255;
         editor_.AddObject(OBJ_EFFECT, op);
     });
-    animationPage_->MakeButton()->setEnabled(false);  // the maker comes with its window
+    connect(animationPage_, &AnimationEffectPage::makeRequested, this, [this] { MakeAnimationEffects(); });
     for (int n = 2; n <= 7; ++n) {
         if (n == 2) {
             pages_->addTab(animationPage_, S(n));
@@ -432,6 +433,12 @@ void MainWindow::SelectionChanged()
     }
 }
 
+void MainWindow::MakeAnimationEffects()
+{
+    EffectMakerWindow maker(DataFolder(), prompt_, this);
+    maker.exec();
+}
+
 void MainWindow::AdjustAudioLevel()
 {
     AudioLevelDialog dialog(audioLevel_, this);
@@ -508,14 +515,14 @@ void MainWindow::BuildMenus(QWidget* bar)
     file->addSeparator();
     addAction(file, 39, [this] { close(); });
 
-    // Importing animation effects, and (with its window) making them.
+    // Importing and making animation effects.
     importAction_ = menus_[1]->addAction(S(21));
     connect(importAction_, &QAction::triggered, this, [this] {
         pages_->setCurrentWidget(animationPage_);
         animationPage_->Import();
     });
     makeAction_ = menus_[1]->addAction(QString());
-    makeAction_->setEnabled(false);
+    connect(makeAction_, &QAction::triggered, this, [this] { MakeAnimationEffects(); });
 
     for (int n = 1; n <= 7; ++n)
         addAction(menus_[2], n, [this, n] { pages_->setCurrentIndex(n - 1); });

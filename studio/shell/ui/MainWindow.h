@@ -102,6 +102,8 @@ private:
     void RefreshFilter();
     void OpenPreview();
     void AdjustAudioLevel();
+    // "Make Animation Effects": the maker, modal.
+    void MakeAnimationEffects();
     void AdjustPictureTime();
     // The preview's frame rate as the "Smooth preview" setting asks.
     void ApplyPreviewRate();
