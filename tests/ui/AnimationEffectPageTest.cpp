@@ -47,7 +47,6 @@ protected:
         FreeAnimationEffect(e);
         return QString::fromStdString(folder.Path() + title + ".arf");
     }
-    QImage Icon(int row) { return page.List()->item(row)->icon().pixmap(QSize(160, 120)).toImage(); }
 
     testsupport::ScratchFolder folder{"animation-page"};
     AnimationLibrary library{folder.Path()};
@@ -73,12 +72,12 @@ TEST_F(AnimationEffectPageTest, ImportsShowMovingThumbnailsWithTheirNames)
     struct stat st;
     EXPECT_EQ(stat((folder.Path() + AnimationLibrary::kContainerName).c_str(), &st), 0);
 
-    // The timer draws further frames of the animated items.
-    const QImage first = Icon(0);
+    // The timer draws further frames of the animated items, on the screen.
+    const QImage first = page.List()->viewport()->grab().toImage();
     bool moved = false;
     for (int k = 0; k < 20 && !moved; ++k) {
         page.Tick();
-        moved = Icon(0) != first;
+        moved = page.List()->viewport()->grab().toImage() != first;
     }
     EXPECT_TRUE(moved);
     // Nothing chosen: nothing changes, and the preview is left alone.

@@ -3,7 +3,8 @@
 // the second title undone with the Undo button, the project saved with Ctrl+S; the saved ".mpf" holds
 // exactly that, and a screenshot of the main window with the demo timeline is written
 // under out/. Then the preview played (its screen shows the project) and a DVD saved
-// from the Save Movie page, which ffprobe reads.
+// from the Save Movie page, which ffprobe reads; and the installed animation effect's
+// thumbnail moving on its page, put on the timeline and drawn in the movie.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -21,6 +22,7 @@
 #include <thread>
 
 #include "filter/timeline/model/TimelineRecords.h"
+#include "studio/maker/AnimationLibrary.h"
 #include "studio/project/ProjectFile.h"
 #include "tests/support/DemoStudio.h"
 
@@ -110,4 +112,70 @@ TEST_F(StudioEditingTest, PlaysThePreviewAndSavesADvdFromThePage)
     const size_t at = probe.find("duration=");
     ASSERT_NE(at, std::string::npos) << probe;
     EXPECT_NEAR(std::atof(probe.c_str() + at + 9), 40.0, 0.5) << probe;
+}
+
+namespace {
+
+// The picture of a movie at `seconds`, as RGB bytes ("" when it cannot be had).
+std::string FrameAt(const std::string& movie, double seconds)
+{
+    int status = -1;
+    const std::string bytes = Capture("ffmpeg -v error -ss " + std::to_string(seconds) + " -i " + Quote(movie) +
+                                          " -frames:v 1 -f rawvideo -pix_fmt rgb24 - 2>/dev/null",
+                                      &status);
+    return status == 0 ? bytes : std::string();
+}
+
+}  // namespace
+
+TEST_F(StudioEditingTest, AnAnimationEffectMovesOnItsPageAndGoesIntoTheMovie)
+{
+    const std::string project = root + "/Data/Demo/Demo.mpf";
+    const std::string original = root + "/Original.mpf";
+    ASSERT_EQ(Run("cp " + Quote(project) + " " + Quote(original)), 0);
+    ProjectModel before;
+    ProjectStore beforeStore(before);
+    ASSERT_EQ(beforeStore.LoadProjectFile(project), 1);
+
+    const std::string out = std::string(ZOLVEX_SOURCE_DIR) + "/out";
+    mkdir(out.c_str(), 0755);
+    const std::string first = out + "/animation-page-1.png", second = out + "/animation-page-2.png";
+    std::string log;
+    // Two looks at the page 0.7 s apart; then a double-click puts the effect on the
+    // timeline, and Ctrl+S keeps it.
+    ASSERT_EQ(Session(out + "/animation-page-added.png",
+                      "wait:3 'tab:Animation Effect' wait:0.5 shotto:" + first + " wait:0.7 shotto:" + second +
+                          " dblclick:108,150 wait:1 key:ctrl+s wait:1 shot",
+                      &log),
+              0)
+        << log;
+    const QImage a(QString::fromStdString(first)), b(QString::fromStdString(second));
+    ASSERT_FALSE(a.isNull() || b.isNull()) << log;
+    const QRect thumbnail(28, 94, 160, 120);
+    EXPECT_NE(a.copy(thumbnail), b.copy(thumbnail)) << "the thumbnail moves";
+
+    ProjectModel saved;
+    ProjectStore store(saved);
+    ASSERT_EQ(store.LoadProjectFile(project), 1) << store.LastError();
+    ASSERT_EQ(saved.ObjectCount(), before.ObjectCount() + 1) << log;
+    const int last = saved.ObjectCount() - 1;
+    ASSERT_EQ(saved.Kind(last), OBJ_EFFECT);
+    AnimationLibrary library(root + "/Data/");
+    ASSERT_TRUE(library.Load());
+    const auto* added = static_cast<const tagOPR_EFFECT*>(saved.Object(last));
+    EXPECT_TRUE(added->guidEffect == library.Guid(0));
+
+    // The movie of the edited project shows the effect where the original does not.
+    const double at = (added->dStartTime + added->dEndTime) / 2;
+    for (const auto& [mpf, movie] : {std::pair{original, root + "/original.mpg"}, std::pair{project, root + "/edited.mpg"}})
+        ASSERT_EQ(Run(std::string(ZOLVEX_RENDER) + " " + Quote(mpf) + " -o " + Quote(movie) +
+                      " --format DVD_PAL --data-dir " + Quote(root + "/Data") + " --overwrite >/dev/null 2>&1"),
+                  0);
+    const std::string plain = FrameAt(root + "/original.mpg", at), drawn = FrameAt(root + "/edited.mpg", at);
+    ASSERT_EQ(plain.size(), size_t(720) * 576 * 3);
+    ASSERT_EQ(drawn.size(), plain.size());
+    size_t changed = 0;
+    for (size_t i = 0; i < plain.size(); ++i)
+        changed += std::abs(int(uint8_t(plain[i])) - int(uint8_t(drawn[i]))) > 40;
+    EXPECT_GT(changed, 300u) << "the effect's symbols are in the movie at " << at << " s";
 }

@@ -3,7 +3,7 @@
 # dbus-run-session): starts zolvex-studio with the given project, drives it with
 # drive_studio.py, sends the keys, takes a screenshot and ends the studio.
 #   studio-session.sh STUDIO PROJECT SHOT LOG STEP...
-# Steps are drive_studio.py's, plus key:KEYS (xdotool key names), dblclick:X,Y, shot (the
+# Steps are drive_studio.py's, plus key:KEYS (xdotool key names), dblclick:X,Y, shotto:PATH, shot (the
 # screenshot, taken where it stands in the steps), autosaved (waits up to 30 s for a
 # whole autosave in the data folder) and crash (kills the studio outright there and
 # then, as a crash would). DISPLAY and the data folder
@@ -41,6 +41,8 @@ for step in "$@"; do
       kill -KILL "$pid" 2>/dev/null; wait "$pid" 2>/dev/null ;;
     shot)
       ffmpeg -v error -y -f x11grab -video_size 1280x800 -i "$DISPLAY" -frames:v 1 "$shot" || status=1 ;;
+    shotto:*)
+      ffmpeg -v error -y -f x11grab -video_size 1280x800 -i "$DISPLAY" -frames:v 1 "${step#shotto:}" || status=1 ;;
     *)
       /usr/bin/python3 "$here/drive_studio.py" "$step" || { status=1; break; } ;;
   esac

@@ -1,12 +1,14 @@
 #include "studio/maker/ui/AnimationEffectPage.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScrollBar>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -25,6 +27,33 @@ QString Text(const char* english, const char* chinese)
     return QString::fromUtf8(Strings().CurrentLanguage() == Language::kChinese ? chinese : english);
 }
 
+// Paints each item's thumbnail straight from the library, so that a further frame
+// costs a repaint of the item, not a new icon.
+class ThumbnailDelegate : public QStyledItemDelegate {
+public:
+    ThumbnailDelegate(AnimationLibrary& library, QObject* parent) : QStyledItemDelegate(parent), library_(library) {}
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QWidget* view = opt.widget;
+        QStyle* style = view ? view->style() : QApplication::style();
+        const QRect picture = style->subElementRect(QStyle::SE_ItemViewItemDecoration, &opt, view);
+        opt.icon = QIcon();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, view);
+        if (const uint8_t* bgr = library_.Thumbnail(index.row())) {
+            const QImage image(bgr, AnimationLibrary::kThumbWidth, AnimationLibrary::kThumbHeight,
+                               AnimationLibrary::kThumbWidth * 3, QImage::Format_BGR888);
+            painter->drawImage(QRect(QPoint(picture.center().x() - AnimationLibrary::kThumbWidth / 2, picture.top()),
+                                     QSize(AnimationLibrary::kThumbWidth, AnimationLibrary::kThumbHeight)),
+                               image);
+        }
+    }
+
+private:
+    AnimationLibrary& library_;
+};
+
 }  // namespace
 
 AnimationEffectPage::AnimationEffectPage(AnimationLibrary& library, IPrompt& prompt, QWidget* parent)
@@ -42,6 +71,7 @@ AnimationEffectPage::AnimationEffectPage(AnimationLibrary& library, IPrompt& pro
     list_->setWordWrap(true);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(list_, &QListWidget::itemDoubleClicked, this, [this] { AddSelected(); });
+    list_->setItemDelegate(new ThumbnailDelegate(library_, list_));
 
     import_ = new QPushButton(this);
     import_->setObjectName("ImportAnimationEffects");
@@ -115,10 +145,11 @@ void AnimationEffectPage::Tick()
     // Only the items the user can see move on: a long library costs what is in view.
     const QRect view = list_->viewport()->rect();
     for (int i = 0; i < list_->count() && i < library_.Count(); ++i) {
-        if (library_.ItemFlag(i, 1) != 1 || !list_->visualItemRect(list_->item(i)).intersects(view))
+        const QRect item = list_->visualItemRect(list_->item(i));
+        if (library_.ItemFlag(i, 1) != 1 || !item.intersects(view))
             continue;
         library_.NextThumbnailFrame(i);
-        ShowThumbnail(i);
+        list_->viewport()->update(item);
     }
 }
 
