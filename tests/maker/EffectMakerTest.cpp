@@ -11,6 +11,7 @@
 
 #include "filter/animation/AnimationFile.h"
 #include "platform/ReadFile.h"
+#include "studio/maker/AnimationLibrary.h"
 #include "studio/maker/EffectMaker.h"
 #include "studio/maker/SymbolLibrary.h"
 #include "studio/shell/StringTable.h"
@@ -246,4 +247,55 @@ TEST_F(EffectMakerTest, GuidePointsAndThePreview)
         drawn = frame != background;
     }
     EXPECT_TRUE(drawn);
+}
+
+TEST_F(EffectMakerTest, ASavedEffectReadsBackFieldByFieldAndAnEmptyOneIsNotImported)
+{
+    SymbolLibrary library(folder.Path());
+    ASSERT_TRUE(library.Import({Png("a", 6, 5, 0.2, 0.4, 0.6)}));
+    EffectMaker maker;
+    ASSERT_TRUE(maker.AddSymbol(0, library, prompt));
+    maker.SetProperty(SymbolProperty::kSpeedX, 700);
+    maker.SetProperty(SymbolProperty::kZoomSpeed, 80);
+    maker.SetPlacement(Placement::kGuideLine);
+    maker.SetAngleCorrection(30);
+    ASSERT_TRUE(maker.AddGuidePoint(100, 120) && maker.AddGuidePoint(140, 150));
+    ASSERT_TRUE(maker.Save(folder.Path() + "built"));
+    Bytes bytes = Read(folder.Path() + "built.arf");
+    MemoryAnimationSource source(bytes.data(), bytes.size());
+    auto* read = static_cast<tagROMANCE_EFFECT2*>(ReadAnimationEffect(source));
+    ASSERT_NE(read, nullptr);
+    ASSERT_EQ(read->nSymbols, 1);
+    const tagROMANCE_SYMBOL &a = *maker.Symbol(0), &b = *read->pSymbols->GetAt(0);
+    EXPECT_EQ(a.nOpacity, b.nOpacity);
+    EXPECT_EQ(a.bFitScreen, b.bFitScreen);
+    EXPECT_EQ(a.nGuideSpeed, b.nGuideSpeed);
+    EXPECT_EQ(a.nFrameRate, b.nFrameRate);
+    EXPECT_FLOAT_EQ(a.fSpeedX, b.fSpeedX);
+    EXPECT_FLOAT_EQ(a.fSpeedY, b.fSpeedY);
+    EXPECT_FLOAT_EQ(a.fRotateSpeed, b.fRotateSpeed);
+    EXPECT_FLOAT_EQ(a.fZoomSpeed, b.fZoomSpeed);
+    EXPECT_FLOAT_EQ(a.fMotionSpeed, b.fMotionSpeed);
+    EXPECT_EQ(a.nAngle, b.nAngle);
+    EXPECT_FLOAT_EQ(a.fStretch, b.fStretch);
+    EXPECT_EQ(std::memcmp(a.nMotion, b.nMotion, sizeof a.nMotion), 0);
+    EXPECT_FLOAT_EQ(a.fOriginX, b.fOriginX);
+    EXPECT_FLOAT_EQ(a.fOriginY, b.fOriginY);
+    EXPECT_EQ(a.nAngleCorrection, b.nAngleCorrection);
+    EXPECT_EQ(a.nImageSource, b.nImageSource);
+    const tagROMANCE_ACTOR &x = *maker.Actor(0), &y = *read->pActors->GetAt(0);
+    ASSERT_EQ(y.nFrames, x.nFrames);
+    EXPECT_EQ(y.pFrameSizes->GetAt(0).cx, 6);
+    EXPECT_EQ(std::memcmp(y.pFrameBits->GetAt(0), x.pFrameBits->GetAt(0), 6 * 5 * 4), 0);
+    ASSERT_EQ(y.nGuidePoints, 2);
+    EXPECT_EQ(y.pGuidePoints->GetAt(1).x, 45);
+    EXPECT_EQ(y.pGuidePoints->GetAt(1).y, 35);
+    FreeAnimationEffect(read);
+
+    // An effect without symbols is written, but no library takes it.
+    EffectMaker empty;
+    ASSERT_TRUE(empty.Save(folder.Path() + "empty.arf"));
+    AnimationLibrary effects(folder.Path());
+    EXPECT_FALSE(effects.Import(folder.Path() + "empty.arf"));
+    EXPECT_EQ(effects.Count(), 0);
 }
