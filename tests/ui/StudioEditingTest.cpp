@@ -4,7 +4,8 @@
 // exactly that, and a screenshot of the main window with the demo timeline is written
 // under out/. Then the preview played (its screen shows the project) and a DVD saved
 // from the Save Movie page, which ffprobe reads; and the installed animation effect's
-// thumbnail moving on its page, put on the timeline and drawn in the movie.
+// thumbnail moving on its page; an effect made in the maker from two pictures,
+// imported, put on the timeline and drawn in the movie.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -128,7 +129,7 @@ std::string FrameAt(const std::string& movie, double seconds)
 
 }  // namespace
 
-TEST_F(StudioEditingTest, AnAnimationEffectMovesOnItsPageAndGoesIntoTheMovie)
+TEST_F(StudioEditingTest, AnEffectMadeInTheMakerGoesOnTheTimelineAndIntoTheMovie)
 {
     const std::string project = root + "/Data/Demo/Demo.mpf";
     const std::string original = root + "/Original.mpf";
@@ -140,12 +141,26 @@ TEST_F(StudioEditingTest, AnAnimationEffectMovesOnItsPageAndGoesIntoTheMovie)
     const std::string out = std::string(ZOLVEX_SOURCE_DIR) + "/out";
     mkdir(out.c_str(), 0755);
     const std::string first = out + "/animation-page-1.png", second = out + "/animation-page-2.png";
+    // Two pictures that the maker makes one symbol of.
+    const std::string heart = root + "/heart.png", star = root + "/star.png", made = root + "/Made.arf";
+    for (const auto& [path, colour] : {std::pair{heart, Qt::red}, std::pair{star, Qt::yellow}}) {
+        QImage picture(40, 40, QImage::Format_ARGB32);
+        picture.fill(colour);
+        ASSERT_TRUE(picture.save(QString::fromStdString(path)));
+    }
     std::string log;
-    // Two looks at the page 0.7 s apart; then a double-click puts the effect on the
-    // timeline, and Ctrl+S keeps it.
+    // Two looks at the page 0.7 s apart. Then the maker: the pictures imported as a
+    // symbol, the symbol added, the effect saved; the maker closed, the effect
+    // imported on the page, put on the timeline with a double-click, and kept.
     ASSERT_EQ(Session(out + "/animation-page-added.png",
                       "wait:3 'tab:Animation Effect' wait:0.5 shotto:" + first + " wait:0.7 shotto:" + second +
-                          " dblclick:108,150 wait:1 key:ctrl+s wait:1 shot",
+                          " 'press:Make Animation Effects' wait:1 'press:Import Pictures' wait:1.5 " +
+                          Quote("type:text=\"" + heart + "\" \"" + star + "\"") +
+                          " press:Open wait:1.5 dblclick:162,112 wait:1 'press:Save Effect File' wait:1.5 " +
+                          Quote("type:text=" + made) + " press:Save wait:1.5 shotto:" + out +
+                          "/maker-window.png 'press:Close Maker' wait:1 'press:Import Animation Effects' wait:1.5 " +
+                          Quote("type:text=" + made) + " press:Open wait:1.5 dblclick:292,150 wait:1 key:ctrl+s "
+                          "wait:1 shot",
                       &log),
               0)
         << log;
@@ -160,10 +175,13 @@ TEST_F(StudioEditingTest, AnAnimationEffectMovesOnItsPageAndGoesIntoTheMovie)
     ASSERT_EQ(saved.ObjectCount(), before.ObjectCount() + 1) << log;
     const int last = saved.ObjectCount() - 1;
     ASSERT_EQ(saved.Kind(last), OBJ_EFFECT);
+    // The effect the maker made is the library's second, and the one on the timeline.
     AnimationLibrary library(root + "/Data/");
     ASSERT_TRUE(library.Load());
+    ASSERT_EQ(library.Count(), 2) << log;
+    EXPECT_EQ(library.Name(1), "Made");
     const auto* added = static_cast<const tagOPR_EFFECT*>(saved.Object(last));
-    EXPECT_TRUE(added->guidEffect == library.Guid(0));
+    EXPECT_TRUE(added->guidEffect == library.Guid(1));
 
     // The movie of the edited project shows the effect where the original does not.
     const double at = (added->dStartTime + added->dEndTime) / 2;

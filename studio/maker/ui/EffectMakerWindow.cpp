@@ -209,6 +209,9 @@ EffectMakerWindow::EffectMakerWindow(const std::string& dataFolder, IPrompt& pro
     removeButton->setAccessibleName(removeButton->text());
     auto* saveButton = new QPushButton(U("Save Effect File"));
     saveButton->setAccessibleName(saveButton->text());
+    auto* closeButton = new QPushButton(U("Close"));
+    closeButton->setObjectName("CloseMaker");
+    closeButton->setAccessibleName(U("Close Maker"));
     auto* middle = new QVBoxLayout;
     middle->addWidget(preview_, 0, Qt::AlignHCenter);
     middle->addWidget(new QLabel(U("Symbols of the effect")));
@@ -217,6 +220,7 @@ EffectMakerWindow::EffectMakerWindow(const std::string& dataFolder, IPrompt& pro
     middleButtons->addWidget(removeButton);
     middleButtons->addStretch(1);
     middleButtons->addWidget(saveButton);
+    middleButtons->addWidget(closeButton);
     middle->addLayout(middleButtons);
     middle->addStretch(1);
 
@@ -290,6 +294,7 @@ EffectMakerWindow::EffectMakerWindow(const std::string& dataFolder, IPrompt& pro
     connect(libraryList_, &QListWidget::itemDoubleClicked, this, [this] { AddSymbol(); });
     connect(removeButton, &QPushButton::clicked, this, [this] { RemoveSymbols(); });
     connect(saveButton, &QPushButton::clicked, this, [this] { SaveEffect(); });
+    connect(closeButton, &QPushButton::clicked, this, [this] { reject(); });
     connect(guide_, &QPushButton::clicked, this, [this] { DrawGuideLine(); });
     connect(strip_, &QListWidget::currentRowChanged, this, [this](int row) {
         if (showing_)
