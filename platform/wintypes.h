@@ -122,7 +122,22 @@ struct SYSTEMTIME {
     WORD wMilliseconds;
 };
 
+// A wave format as sound files and devices describe it; 18 bytes, packed.
+#pragma pack(push, 1)
+struct WAVEFORMATEX {
+    uint16_t wFormatTag;      // 1: PCM
+    uint16_t nChannels;
+    uint32_t nSamplesPerSec;
+    uint32_t nAvgBytesPerSec;
+    uint16_t nBlockAlign;     // bytes of one sample frame
+    uint16_t wBitsPerSample;
+    uint16_t cbSize;          // bytes of extra format data after the structure
+};
+#pragma pack(pop)
+constexpr uint16_t WAVE_FORMAT_PCM = 1;
+
 static_assert(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME is 16 bytes");
+static_assert(sizeof(WAVEFORMATEX) == 18, "WAVEFORMATEX is 18 bytes");
 static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER is 40 bytes");
 static_assert(sizeof(LOGFONTA) == 60, "LOGFONTA is 60 bytes");
 static_assert(sizeof(tagSIZE) == 8, "SIZE is two LONGs");
