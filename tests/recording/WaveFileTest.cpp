@@ -1,16 +1,20 @@
 // Recorded voice on disk: the WAV files written (header, sizes, odd lengths, never
 // over a file, never past 4 GiB), the reader's four failures, the temporary name,
-// and the formats a device's caps allow.
+// the formats a device's caps allow, and recordings from a fake microphone.
 #include <gtest/gtest.h>
+
+#include <gst/gst.h>
 
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 #include "platform/ReadFile.h"
 #include "studio/recording/RecordingFormats.h"
+#include "studio/recording/VoiceRecorder.h"
 #include "studio/recording/WaveFile.h"
 #include "tests/support/ScratchFolder.h"
 
@@ -167,4 +171,94 @@ TEST(RecordingFormats, TheDeviceDecidesWhatIsOffered)
     EXPECT_EQ(OfferedFormats({open}).size(), 12u);
     const std::vector<std::string> details = FormatDetails(PcmFormat(22050, 2, 8));
     EXPECT_EQ(details, (std::vector<std::string>{"22050 Hz", "8 Bit", "44100 Bytes/sec", "Stereo"}));
+}
+
+namespace {
+
+// A live tone (or silence) with the caps a device would offer, standing in for the
+// microphone.
+VoiceRecorder::SourceMaker FakeMicrophone(const char* wave, const char* caps)
+{
+    return [wave, caps] {
+        const std::string description = std::string("audiotestsrc is-live=true wave=") + wave +
+                                        " freq=1000 volume=0.5 ! capsfilter caps=\"" + caps + "\"";
+        GError* e = nullptr;
+        GstElement* bin = gst_parse_bin_from_description(description.c_str(), TRUE, &e);
+        if (e)
+            g_error_free(e);
+        return bin;
+    };
+}
+
+// Zero crossings of 16-bit mono samples, in crossings per second / 2.
+double Frequency(const Bytes& file, uint64_t offset, uint64_t bytes, int rate)
+{
+    int crossings = 0;
+    int16_t last = 0;
+    for (uint64_t i = offset; i + 1 < offset + bytes; i += 2) {
+        const int16_t s = int16_t(file[i] | file[i + 1] << 8);
+        crossings += (last < 0) != (s < 0);
+        last = s;
+    }
+    return crossings / 2.0 / (double(bytes) / 2 / rate);
+}
+
+}  // namespace
+
+TEST(VoiceRecorder, RecordsExactlyTheChosenFormatWithItsLevel)
+{
+    gst_init(nullptr, nullptr);
+    testsupport::ScratchFolder folder("voice");
+    std::string error;
+    // Stopped at once: still a WAV file a player reads.
+    {
+        VoiceRecorder recorder(FakeMicrophone("sine", "audio/x-raw,rate=44100,channels=2,format=S16LE"));
+        const std::string path = folder.Path() + "at-once.wav";
+        ASSERT_TRUE(recorder.Start(PcmFormat(44100, 2, 16), path, &error)) << error;
+        ASSERT_TRUE(recorder.Stop(&error)) << error;
+        WaveFile reader;
+        ASSERT_TRUE(reader.Open(path, &error)) << error;
+        EXPECT_LT(reader.DataBytes(), 44100u * 4);
+    }
+    // Two seconds of the tone from a 48 kHz stereo device, kept as 22.05 kHz mono.
+    const std::string path = folder.Path() + "tone.wav";
+    VoiceRecorder recorder(FakeMicrophone("sine", "audio/x-raw,rate=48000,channels=2,format=F32LE"));
+    ASSERT_TRUE(recorder.Start(PcmFormat(22050, 1, 16), path, &error)) << error;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    EXPECT_GT(recorder.LevelDb(), -30.0) << "the meter hears the tone";
+    EXPECT_NEAR(recorder.Elapsed(), 2.0, 0.3);
+    ASSERT_TRUE(recorder.Stop(&error)) << error;
+    WaveFile reader;
+    ASSERT_TRUE(reader.Open(path, &error)) << error;
+    EXPECT_EQ(reader.Format().nSamplesPerSec, 22050u);
+    EXPECT_EQ(reader.Format().nChannels, 1);
+    EXPECT_NEAR(double(reader.DataBytes()) / 44100.0, 2.0, 0.3) << "two seconds";
+    const Bytes file = Read(path);
+    EXPECT_NEAR(Frequency(file, reader.DataOffset() + 4410, reader.DataBytes() - 8820, 22050), 1000.0, 20.0);
+
+    // Silence shows as silence, in 8 bits too (the meter stands before the narrowing).
+    VoiceRecorder quiet(FakeMicrophone("silence", "audio/x-raw,rate=11025,channels=1,format=S16LE"));
+    ASSERT_TRUE(quiet.Start(PcmFormat(11025, 1, 8), folder.Path() + "quiet.wav", &error)) << error;
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_DOUBLE_EQ(quiet.LevelDb(), -90.0);
+    ASSERT_TRUE(quiet.Stop(&error)) << error;
+    // Never over an existing file.
+    VoiceRecorder again(FakeMicrophone("sine", "audio/x-raw,rate=11025,channels=1,format=S16LE"));
+    EXPECT_FALSE(again.Start(PcmFormat(11025, 1, 8), folder.Path() + "quiet.wav", &error));
+    EXPECT_EQ(error, "Error Creating Sound File");
+}
+
+TEST(VoiceRecorder, CapsBecomeRanges)
+{
+    gst_init(nullptr, nullptr);
+    GstCaps* caps = gst_caps_from_string(
+        "audio/x-raw,format=S16LE,rate=44100,channels=2; audio/x-raw,format={F32LE,S16LE},rate=[8000,96000],"
+        "channels=[1,2]; video/x-raw");
+    const std::vector<CapsRange> ranges = RangesOfCaps(caps);
+    gst_caps_unref(caps);
+    ASSERT_EQ(ranges.size(), 2u);
+    EXPECT_EQ(ranges[0].minRate, 44100);
+    EXPECT_EQ(ranges[1].maxRate, 96000);
+    EXPECT_EQ(OfferedFormats({ranges[0]}).size(), 2u) << "44.1 kHz stereo, both widths";
+    EXPECT_EQ(OfferedFormats(ranges).size(), 12u);
 }
