@@ -76,8 +76,8 @@ TEST(WaveFile, WritesAWholeFileThatPlayersRead)
     WaveFile reader;
     std::string error;
     ASSERT_TRUE(reader.Open(path, &error)) << error;
-    EXPECT_EQ(reader.Format().nSamplesPerSec, 22050u);
-    EXPECT_EQ(reader.Format().nBlockAlign, 2);
+    EXPECT_EQ(unsigned(reader.Format().nSamplesPerSec), 22050u);
+    EXPECT_EQ(unsigned(reader.Format().nBlockAlign), 2u);
     EXPECT_EQ(reader.DataBytes(), 2003u);
     EXPECT_EQ(reader.DataOffset(), 46u);
     if (std::system("command -v ffprobe >/dev/null") == 0) {
@@ -152,7 +152,7 @@ TEST(RecordingFormats, TheDeviceDecidesWhatIsOffered)
     EXPECT_EQ(RecordingFormats()[0].capability, 0x1u);
     EXPECT_EQ(RecordingFormats()[11].name, "44.1 kHz, stereo, 16-bit");
     EXPECT_EQ(RecordingFormats()[11].capability, 0x800u);
-    EXPECT_EQ(RecordingFormats()[5].format.nAvgBytesPerSec, 44100u) << "22.05 kHz mono 16-bit";
+    EXPECT_EQ(unsigned(RecordingFormats()[5].format.nAvgBytesPerSec), 44100u) << "22.05 kHz mono 16-bit";
     // Only 44.1 kHz stereo 16-bit: exactly that one.
     CapsRange only;
     only.minRate = only.maxRate = 44100;
@@ -230,8 +230,8 @@ TEST(VoiceRecorder, RecordsExactlyTheChosenFormatWithItsLevel)
     ASSERT_TRUE(recorder.Stop(&error)) << error;
     WaveFile reader;
     ASSERT_TRUE(reader.Open(path, &error)) << error;
-    EXPECT_EQ(reader.Format().nSamplesPerSec, 22050u);
-    EXPECT_EQ(reader.Format().nChannels, 1);
+    EXPECT_EQ(unsigned(reader.Format().nSamplesPerSec), 22050u);
+    EXPECT_EQ(unsigned(reader.Format().nChannels), 1u);
     EXPECT_NEAR(double(reader.DataBytes()) / 44100.0, 2.0, 0.3) << "two seconds";
     const Bytes file = Read(path);
     EXPECT_NEAR(Frequency(file, reader.DataOffset() + 4410, reader.DataBytes() - 8820, 22050), 1000.0, 20.0);
