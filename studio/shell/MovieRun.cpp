@@ -1,5 +1,7 @@
 #include "studio/shell/MovieRun.h"
 
+#include <gst/gst.h>
+
 #include "filter/encoder/CodecTable.h"
 #include "filter/timeline/gst/TavmEntryPoints.h"
 #include "filter/timeline/gst/TavmGraph.h"
@@ -184,9 +186,9 @@ bool MovieRun::Pause()
 {
     if (!graph_ || state_ != State::kRunning)
         return false;
-    // Pausing waits for the streams to settle; a graph that does not comes to no
-    // harm, it is only reported.
-    const bool held = graph_->Pause();
+    // Asked, not waited for: the streams settle on their own threads, and the window
+    // that asked is not held while they do.
+    const bool held = gst_element_set_state(graph_->Pipeline(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
     paused_ = true;
     return held;
 }
