@@ -12,20 +12,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "studio/shell/StringTable.h"
+#include "studio/shell/ui/UiText.h"
 #include "studio/shell/StudioSettings.h"
 
 namespace zolvex {
 namespace studio {
 
 namespace {
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
-
-QString Text(const char* english, const char* chinese)
-{
-    return QString::fromUtf8(Strings().CurrentLanguage() == Language::kChinese ? chinese : english);
-}
 
 // Paints each item's thumbnail straight from the library, so that a further frame
 // costs a repaint of the item, not a new icon.

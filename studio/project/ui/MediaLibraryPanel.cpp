@@ -22,15 +22,13 @@
 #include <algorithm>
 #include <set>
 
+#include "studio/shell/ui/UiText.h"
 #include "studio/project/MediaFilters.h"
-#include "studio/shell/StringTable.h"
 
 namespace zolvex {
 namespace studio {
 
 namespace {
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
 
 QPushButton* Button(QWidget* parent)
 {

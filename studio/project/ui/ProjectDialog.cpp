@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "studio/shell/StringTable.h"
+#include "studio/shell/ui/UiText.h"
 
 namespace zolvex {
 namespace studio {
@@ -23,8 +23,6 @@ namespace {
 // The aspect choices keep their labels as the studio has always shown them, the
 // trailing blank of the second included.
 const char* const kAspectLabels[3] = {"Original Aspect", "TV Aspect (4:3) ", "Wide Aspect (16:9)"};
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
 
 QLabel* Label(int n, QWidget* buddy)
 {

@@ -5,14 +5,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "studio/shell/StringTable.h"
+#include "studio/shell/ui/UiText.h"
 
 namespace zolvex {
 namespace studio {
 
 namespace {
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
 
 QPushButton* Button(int n)
 {

@@ -18,18 +18,16 @@
 #include <cmath>
 #include <cstring>
 
+#include "studio/shell/ui/UiText.h"
 #include "platform/ReadFile.h"
 #include "studio/project/MediaFilters.h"
 #include "studio/project/ui/MediaLibraryModel.h"
-#include "studio/shell/StringTable.h"
 #include "studio/shell/TimelineEditor.h"
 
 namespace zolvex {
 namespace studio {
 
 namespace {
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
 
 constexpr int kShapes = 25;  // nStyle 0–24
 // The three parameters turn the surface by degrees on top of its shape's own angles.

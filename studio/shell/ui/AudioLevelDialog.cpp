@@ -8,16 +8,10 @@
 
 #include <algorithm>
 
-#include "studio/shell/StringTable.h"
+#include "studio/shell/ui/UiText.h"
 
 namespace zolvex {
 namespace studio {
-
-namespace {
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
-
-}  // namespace
 
 AudioLevelDialog::AudioLevelDialog(int level, QWidget* parent) : QDialog(parent)
 {

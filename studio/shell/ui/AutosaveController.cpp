@@ -9,19 +9,13 @@
 #include <cstdio>
 #include <memory>
 
+#include "studio/shell/ui/UiText.h"
 #include "studio/project/ProjectFile.h"
-#include "studio/shell/StringTable.h"
 
 namespace zolvex {
 namespace studio {
 
 namespace {
-
-// Texts without a number of the string table, in both languages.
-QString Text(const char* english, const char* chinese)
-{
-    return QString::fromUtf8(Strings().CurrentLanguage() == Language::kChinese ? chinese : english);
-}
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 

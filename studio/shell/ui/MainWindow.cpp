@@ -26,13 +26,13 @@
 #include <cstdio>
 #include <new>
 
+#include "studio/shell/ui/UiText.h"
 #include "studio/maker/ui/AnimationEffectPage.h"
 #include "studio/maker/ui/EffectMakerWindow.h"
 #include "studio/project/ui/MediaLibraryPanel.h"
 #include "studio/project/ui/ProjectDialog.h"
 #include "studio/project/ui/ScreenPage.h"
 #include "studio/project/ui/ProjectListDialog.h"
-#include "studio/shell/StringTable.h"
 #include "studio/shell/StudioSettings.h"
 #include "studio/shell/ui/AudioLevelDialog.h"
 #include "studio/shell/ui/AutosaveController.h"
@@ -54,8 +54,6 @@ namespace studio {
 
 namespace {
 
-QString S(int n) { return QString::fromStdString(Str(n)); }
-
 // A message of the timeline, delivered on the window's thread.
 class StudioEvent : public QEvent {
 public:
@@ -71,12 +69,6 @@ public:
     const int message;
     const int64_t first, second;
 };
-
-// Labels without a number of the string table, in both languages.
-QString Text(const char* english, const char* chinese)
-{
-    return QString::fromUtf8(Strings().CurrentLanguage() == Language::kChinese ? chinese : english);
-}
 
 }  // namespace
 

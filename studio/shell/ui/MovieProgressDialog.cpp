@@ -9,14 +9,12 @@
 
 #include <algorithm>
 
-#include "studio/shell/StringTable.h"
+#include "studio/shell/ui/UiText.h"
 
 namespace zolvex {
 namespace studio {
 
 namespace {
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
 
 QString Clock(double seconds)
 {

@@ -6,17 +6,11 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "studio/shell/StringTable.h"
+#include "studio/shell/ui/UiText.h"
 #include "studio/shell/StudioSettings.h"
 
 namespace zolvex {
 namespace studio {
-
-namespace {
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
-
-}  // namespace
 
 PictureTimeDialog::PictureTimeDialog(QWidget* parent) : QDialog(parent)
 {

@@ -15,20 +15,13 @@
 #include <algorithm>
 #include <mutex>
 
-#include "studio/shell/StringTable.h"
+#include "studio/shell/ui/UiText.h"
 #include "studio/shell/ui/PlayerScreen.h"
 
 namespace zolvex {
 namespace studio {
 
 namespace {
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
-
-QString Text(const char* english, const char* chinese)
-{
-    return QString::fromUtf8(Strings().CurrentLanguage() == Language::kChinese ? chinese : english);
-}
 
 // The buttons' symbols, drawn light for the panel's dark strip.
 enum class Symbol { kPlay, kPause, kStop, kSlower, kFaster };

@@ -17,15 +17,13 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "studio/shell/ui/UiText.h"
 #include "studio/shell/SaveMovie.h"
-#include "studio/shell/StringTable.h"
 
 namespace zolvex {
 namespace studio {
 
 namespace {
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
 
 // The output kinds in MovieKind's order.
 const char* const kKindNames[] = {"DVD/SVCD/VCD", "AVI", "3GP", "SWF", "MP4"};

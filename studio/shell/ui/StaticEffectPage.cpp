@@ -15,9 +15,9 @@
 #include <algorithm>
 #include <new>
 
+#include "studio/shell/ui/UiText.h"
 #include "filter/effects/fTavEffect.h"
 #include "studio/project/ProjectRecords.h"
-#include "studio/shell/StringTable.h"
 #include "studio/shell/TimelineEditor.h"
 #include "studio/shell/ui/ProgramPictures.h"
 
@@ -27,8 +27,6 @@ namespace studio {
 namespace {
 
 typedef unsigned char uchar;
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
 
 // The page's few texts that the numbered table does not hold.
 QString Own(const char* english, const char* chinese)

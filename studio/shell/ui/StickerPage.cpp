@@ -19,20 +19,18 @@
 #include <cstring>
 #include <string>
 
+#include "studio/shell/ui/UiText.h"
 #include "filter/media/AnimatedPicture.h"
 #include "studio/project/MediaFilters.h"
 #include "studio/project/MediaImport.h"
 #include "studio/project/MediaItems.h"
 #include "studio/project/ui/MediaLibraryModel.h"
-#include "studio/shell/StringTable.h"
 #include "studio/shell/TimelineEditor.h"
 
 namespace zolvex {
 namespace studio {
 
 namespace {
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
 
 constexpr int kMaxPlace = 16384;  // output pixels either way of the frame
 

@@ -26,16 +26,14 @@
 #include <cmath>
 #include <cstring>
 
+#include "studio/shell/ui/UiText.h"
 #include "filter/text/FontMapping.h"
-#include "studio/shell/StringTable.h"
 #include "studio/shell/TimelineEditor.h"
 
 namespace zolvex {
 namespace studio {
 
 namespace {
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
 
 const char* const kStyleNames[kTitleStyleCount] = {
     "Fade in/out", "Flash", "Scroll Band", "Rotate in/out", "Zoom in/out", "Jump in/out", "Roll in/out", "Flight in/out",

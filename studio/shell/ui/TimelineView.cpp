@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "studio/shell/ui/UiText.h"
 #include "filter/timeline/model/EffectOperation.h"
 #include "filter/timeline/model/TimelineRecords.h"
-#include "studio/shell/StringTable.h"
 
 namespace zolvex {
 namespace studio {
@@ -29,14 +29,6 @@ const QColor kPlayheadColour(214, 40, 40);
 const QColor kMarkColour(30, 110, 215);
 const QColor kSceneColour(54, 60, 70);
 const QColor kSelectedColour(255, 190, 40);  // the frame of the selected scene or object
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
-
-// Labels without a number of the string table, in both languages.
-QString Text(const char* english, const char* chinese)
-{
-    return QString::fromUtf8(Strings().CurrentLanguage() == Language::kChinese ? chinese : english);
-}
 
 QString FromBuffer(const char* text, size_t size)
 {

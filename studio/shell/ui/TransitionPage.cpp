@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <ctime>
 
+#include "studio/shell/ui/UiText.h"
 #include "filter/transitions/fTavTransition.h"
-#include "studio/shell/StringTable.h"
 #include "studio/shell/TimelineEditor.h"
 #include "studio/shell/ui/ProgramPictures.h"
 
@@ -21,8 +21,6 @@ namespace zolvex {
 namespace studio {
 
 namespace {
-
-QString S(int n) { return QString::fromStdString(Str(n)); }
 
 // The two thumbnail pictures as engine frames, painted once.
 const std::vector<unsigned char>& ThumbFrame(ProgramPicture which)
