@@ -12,6 +12,7 @@
 
 #include <jpeglib.h>
 
+#include "filter/media/TavmAudioSource.h"
 #include "filter/media/TavmDetReader.h"
 #include "filter/media/TavmMediaReader.h"
 #include "studio/project/TavImage.h"
@@ -223,7 +224,15 @@ bool MakeThumbnail(MediaItem& item, MediaThumbnail& thumbnail)
         if (!PictureThumbnail(item, picture))
             return false;
         break;
-    case MEDIA_AUDIO: picture = AudioThumbnailPicture(); break;
+    case MEDIA_AUDIO: {
+        picture = AudioThumbnailPicture();
+        // The length shows in the library and tells a music object when to loop; one
+        // of zero would make it loop without end.
+        CTavmAudioSource sound;
+        if (sound.Decode(false, item.szPath, 0.0, 4, Pcm16(2, 44100)) && sound.DurationSeconds() > 0)
+            item.dDuration = sound.DurationSeconds();
+        break;
+    }
     default: return false;
     }
     return EncodeJpeg(picture.data(), kThumbnailWidth, kThumbnailHeight, kThumbQuality, thumbnail);

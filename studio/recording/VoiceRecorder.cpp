@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -18,6 +19,11 @@ constexpr double kSilence = -90.0;
 struct BusState {
     std::atomic<bool> ended{false};
     std::atomic<double>* level = nullptr;
+    // The first error the device or the chain reported.
+    std::mutex lock;
+    bool failed = false;
+    int code = 0;
+    std::string text;
 };
 
 // The loudest channel's level, from the level element's messages.
@@ -42,7 +48,21 @@ void ReadLevel(const GstStructure* s, std::atomic<double>& level)
 GstBusSyncReply OnBus(GstBus*, GstMessage* message, gpointer data)
 {
     auto* state = static_cast<BusState*>(data);
-    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS || GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+        GError* error = nullptr;
+        gst_message_parse_error(message, &error, nullptr);
+        {
+            std::lock_guard<std::mutex> hold(state->lock);
+            if (!state->failed) {
+                state->failed = true;
+                state->code = error ? error->code : 0;
+                state->text = error && error->message ? error->message : "";
+            }
+        }
+        if (error)
+            g_error_free(error);
+        state->ended.store(true);
+    } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS)
         state->ended.store(true);
     else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ELEMENT) {
         const GstStructure* s = gst_message_get_structure(message);
@@ -125,27 +145,35 @@ bool DefaultInputDevice(InputDevice* device)
     GstDeviceMonitor* monitor = gst_device_monitor_new();
     gst_device_monitor_add_filter(monitor, "Audio/Source", nullptr);
     GList* devices = gst_device_monitor_get_devices(monitor);
-    bool found = false;
-    for (GList* l = devices; l && !found; l = l->next) {
+    // The sound server's default input when it names one, else the first input.
+    GstDevice* chosen = nullptr;
+    for (GList* l = devices; l; l = l->next) {
         GstDevice* d = GST_DEVICE(l->data);
         GstStructure* props = gst_device_get_properties(d);
         const gchar* kind = props ? gst_structure_get_string(props, "device.class") : nullptr;
         const bool monitorOnly = kind && std::strcmp(kind, "monitor") == 0;
+        gboolean isDefault = FALSE;
+        if (props)
+            gst_structure_get_boolean(props, "is-default", &isDefault);
         if (props)
             gst_structure_free(props);
         if (monitorOnly)
             continue;
-        gchar* name = gst_device_get_display_name(d);
-        GstCaps* caps = gst_device_get_caps(d);
-        if (device) {
-            device->name = name ? name : "";
-            device->ranges = RangesOfCaps(caps);
-        }
+        if (!chosen || isDefault)
+            chosen = d;
+        if (isDefault)
+            break;
+    }
+    if (chosen && device) {
+        gchar* name = gst_device_get_display_name(chosen);
+        GstCaps* caps = gst_device_get_caps(chosen);
+        device->name = name ? name : "";
+        device->ranges = RangesOfCaps(caps);
         g_free(name);
         if (caps)
             gst_caps_unref(caps);
-        found = true;
     }
+    const bool found = chosen != nullptr;
     g_list_free_full(devices, gst_object_unref);
     gst_object_unref(monitor);
     return found;
@@ -179,7 +207,7 @@ bool VoiceRecorder::Start(const WAVEFORMATEX& format, const std::string& path, s
     GstElement* pipeline = gst_pipeline_new("voice");
     GstElement* convert = gst_element_factory_make("audioconvert", nullptr);
     // The meter reads the input before any narrowing to 8 bits, which it does not take.
-    GstElement* level = gst_element_factory_make("level", nullptr);
+    GstElement* level = gst_element_factory_make("level", "meter");
     GstElement* convert2 = gst_element_factory_make("audioconvert", nullptr);
     GstElement* resample = gst_element_factory_make("audioresample", nullptr);
     GstElement* filter = gst_element_factory_make("capsfilter", nullptr);
@@ -224,9 +252,12 @@ bool VoiceRecorder::Start(const WAVEFORMATEX& format, const std::string& path, s
     pipeline_ = pipeline;
     started_ = std::chrono::steady_clock::now();
     if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        DeviceError failure = Failure();
+        if (failure.text.empty())
+            failure.text = "the input device could not be started";
         std::string ignored;
         Stop(&ignored);
-        return fail("the input device could not be started");
+        return fail(WaveInMessage(failure.code, failure.text, "Error in StartAudioRecording()"));
     }
     return true;
 }
@@ -270,6 +301,12 @@ bool VoiceRecorder::Stop(std::string* error)
     // The end goes down the stream, so that everything recorded reaches the file
     // before the pipeline is taken down.
     BusState* state = StateOf(pipeline_);
+    // The meter has nothing more to say, and one stopped before the stream began
+    // would otherwise report on a stream it never saw.
+    if (GstElement* meter = gst_bin_get_by_name(GST_BIN(pipeline_), "meter")) {
+        g_object_set(meter, "post-messages", FALSE, nullptr);
+        gst_object_unref(meter);
+    }
     gst_element_send_event(pipeline_, gst_event_new_eos());
     for (int waited = 0; state && !state->ended.load() && waited < 5000; waited += 10)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -290,6 +327,31 @@ bool VoiceRecorder::Stop(std::string* error)
     if (!ok && error)
         *error = "Error Writing Sound File";
     return ok;
+}
+
+VoiceRecorder::DeviceError VoiceRecorder::Failure() const
+{
+    DeviceError failure;
+    BusState* state = pipeline_ ? StateOf(pipeline_) : nullptr;
+    if (!state)
+        return failure;
+    std::lock_guard<std::mutex> hold(state->lock);
+    failure.failed = state->failed;
+    failure.code = state->code;
+    failure.text = state->text;
+    return failure;
+}
+
+std::string WaveInMessage(int code, const std::string& text, const std::string& context)
+{
+    // The system's text is cut where a message box line would end, but never inside
+    // a character.
+    size_t keep = std::min<size_t>(text.size(), 100);
+    while (keep > 0 && keep < text.size() && (uint8_t(text[keep]) & 0xC0) == 0x80)
+        --keep;
+    char line[256];
+    std::snprintf(line, sizeof line, "WAVEIN:%x:%s %s", unsigned(code), text.substr(0, keep).c_str(), context.c_str());
+    return line;
 }
 
 double VoiceRecorder::Elapsed() const

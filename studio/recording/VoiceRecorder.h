@@ -33,6 +33,10 @@ struct InputDevice {
 };
 bool DefaultInputDevice(InputDevice* device);
 
+// The message for a failing input device: "WAVEIN:" with the code in hex, the
+// system's text for it (at most 100 bytes) and what was being done.
+std::string WaveInMessage(int code, const std::string& text, const std::string& context);
+
 class VoiceRecorder {
 public:
     // Makes the source element to record from (the default device's when not given).
@@ -55,6 +59,13 @@ public:
     double LevelDb() const { return level_.load(); }
     // A write to the file failed: the recording stopped taking samples.
     bool WriteFailed() const { return writeFailed_.load(); }
+    // The device or the chain failed while recording (the stream then ends).
+    struct DeviceError {
+        bool failed = false;
+        int code = 0;
+        std::string text;
+    };
+    DeviceError Failure() const;
 
 private:
     static int OnSample(_GstAppSink* sink, void* self);

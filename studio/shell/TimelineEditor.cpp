@@ -507,30 +507,52 @@ bool TimelineEditor::AddToTimeline(MediaLibrary& library, const std::vector<size
     if (!sounds.empty() && model_.SceneCount() == 0)
         ShowNoScene(108);  // once for the batch, not once per sound
     else {
-        for (size_t index : sounds) {
-            if (MusicCount(model_) >= kMaxMusicObjects)
+        for (size_t index : sounds)
+            if (!AppendMusic(library.Entry(index).item, changed))
                 break;
-            const MediaItem& item = library.Entry(index).item;
-            AudioOp* op = new (std::nothrow) AudioOp();
-            if (!op)
-                break;
-            op->dStartTime = 0.0;
-            op->dEndTime = model_.TotalLength();
-            if (model_.dMarkOut > model_.dMarkIn) {
-                if (model_.bMarkInSet)
-                    op->dStartTime = model_.dMarkIn;
-                if (model_.bMarkOutSet)
-                    op->dEndTime = model_.dMarkOut;
-            }
-            op->dLength = item.dDuration;
-            std::memcpy(op->szPath, item.szPath, sizeof op->szPath);
-            const std::string name = std::string(item.szName) + item.szExt;
-            std::memcpy(op->szName, name.c_str(), std::min(name.size(), sizeof op->szName - 1));
-            op->nOrder = model_.ObjectCount();
-            model_.ClearMarks();
-            changed |= model_.AppendObject(OBJ_MUSIC, op, 1);
-        }
     }
+    Finish(changed);
+    return changed;
+}
+
+// A sound of the library as a music object over the whole timeline, or over the
+// marked region when there is one; false when no more music fits.
+bool TimelineEditor::AppendMusic(const MediaItem& item, bool& changed)
+{
+    if (MusicCount(model_) >= kMaxMusicObjects)
+        return false;
+    AudioOp* op = new (std::nothrow) AudioOp();
+    if (!op)
+        return false;
+    op->dStartTime = 0.0;
+    op->dEndTime = model_.TotalLength();
+    if (model_.dMarkOut > model_.dMarkIn) {
+        if (model_.bMarkInSet)
+            op->dStartTime = model_.dMarkIn;
+        if (model_.bMarkOutSet)
+            op->dEndTime = model_.dMarkOut;
+    }
+    op->dLength = item.dDuration;
+    std::memcpy(op->szPath, item.szPath, sizeof op->szPath);
+    const std::string name = std::string(item.szName) + item.szExt;
+    std::memcpy(op->szName, name.c_str(), std::min(name.size(), sizeof op->szName - 1));
+    op->nOrder = model_.ObjectCount();
+    model_.ClearMarks();
+    changed |= model_.AppendObject(OBJ_MUSIC, op, 1);
+    return true;
+}
+
+bool TimelineEditor::AddRecording(MediaLibrary& library, size_t entry)
+{
+    if (model_.bBusy || entry >= library.Count() || library.Entry(entry).item.nKind != MEDIA_AUDIO)
+        return false;
+    if (model_.SceneCount() == 0) {
+        ShowNoScene(110);
+        return false;
+    }
+    Begin();
+    bool changed = false;
+    AppendMusic(library.Entry(entry).item, changed);
     Finish(changed);
     return changed;
 }

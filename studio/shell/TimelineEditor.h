@@ -124,6 +124,9 @@ public:
     bool AddObject(int32_t kind, void* record);
     // Message 1143: the library entries at `selection`, in that order.
     bool AddToTimeline(MediaLibrary& library, const std::vector<size_t>& selection, int pictureSeconds);
+    // A voice recording of the library as music; with no scene there is nothing to
+    // lay it under, and the user is told.
+    bool AddRecording(MediaLibrary& library, size_t entry);
     // Message 1152; `chosen` is the list of transitions for kTransitionsChosen.
     bool SetTransitions(int mode, const std::vector<int>& chosen = {}, unsigned seed = 0);
     // A page is about to change the selected record in place: the filter lets go of
@@ -170,6 +173,7 @@ private:
     void ClearMarks();
     void Send(int message, int64_t first = 0, int64_t second = 0) { listener_.TimelineMessage(message, first, second); }
     void ShowNoScene(int text);
+    bool AppendMusic(const MediaItem& item, bool& changed);
     void MarkOnly(bool scene, int i);
     bool MoveSelected(bool scene, int step);
     bool StepHistory(bool back);

@@ -16,6 +16,7 @@
 #include "studio/recording/RecordingFormats.h"
 #include "studio/recording/VoiceRecorder.h"
 #include "studio/recording/WaveFile.h"
+#include "tests/recording/FakeMicrophone.h"
 #include "tests/support/ScratchFolder.h"
 
 using namespace zolvex;
@@ -175,20 +176,7 @@ TEST(RecordingFormats, TheDeviceDecidesWhatIsOffered)
 
 namespace {
 
-// A live tone (or silence) with the caps a device would offer, standing in for the
-// microphone.
-VoiceRecorder::SourceMaker FakeMicrophone(const char* wave, const char* caps)
-{
-    return [wave, caps] {
-        const std::string description = std::string("audiotestsrc is-live=true wave=") + wave +
-                                        " freq=1000 volume=0.5 ! capsfilter caps=\"" + caps + "\"";
-        GError* e = nullptr;
-        GstElement* bin = gst_parse_bin_from_description(description.c_str(), TRUE, &e);
-        if (e)
-            g_error_free(e);
-        return bin;
-    };
-}
+using testsupport::FakeMicrophone;
 
 // Zero crossings of 16-bit mono samples, in crossings per second / 2.
 double Frequency(const Bytes& file, uint64_t offset, uint64_t bytes, int rate)

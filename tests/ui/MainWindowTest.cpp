@@ -83,7 +83,7 @@ TEST_F(MainWindowTest, OpensWithItsTitlePagesAndMenus)
         if (!a->isSeparator())
             file << a->text();
     EXPECT_EQ(file, (QStringList{"New Project", "Open Project", "Save Project", "Adjust Audio Level",
-                                 "Picture Play Time", "Smooth preview", "Exit"}));
+                                 "Picture Play Time", "Record Audio", "Smooth preview", "Exit"}));
 
     // Ctrl+F, Ctrl+T, Ctrl+N, Ctrl+H open the four menus (once the preview, made
     // after the first paint, has settled).

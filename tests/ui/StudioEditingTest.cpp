@@ -197,3 +197,62 @@ TEST_F(StudioEditingTest, AnEffectMadeInTheMakerGoesOnTheTimelineAndIntoTheMovie
         changed += std::abs(int(uint8_t(plain[i])) - int(uint8_t(drawn[i]))) > 40;
     EXPECT_GT(changed, 300u) << "the effect's symbols are in the movie at " << at << " s";
 }
+
+// A microphone of a sound server of the test's own: a PulseAudio server with a null
+// source, found by the studio through the runtime folder it is given.
+TEST_F(StudioEditingTest, AVoiceRecordingGoesIntoTheProjectFolderAndOnTheTimeline)
+{
+    if (!HaveTool("pulseaudio") || !HaveTool("pactl"))
+        GTEST_SKIP() << "pulseaudio is missing";
+    const std::string env = "env XDG_RUNTIME_DIR=" + Quote(root + "/run") + " HOME=" + Quote(root) + " ";
+    const pid_t server = Spawn(env + "pulseaudio -n --daemonize=no --exit-idle-time=-1 --disable-shm=yes "
+                                     "-L 'module-null-source source_name=microphone' -L 'module-native-protocol-unix auth-anonymous=1' "
+                                     ">" + Quote(root + "/pulse.log") + " 2>&1");
+    ASSERT_GT(server, 0);
+    bool up = false;
+    for (int i = 0; i < 100 && !up; ++i) {
+        up = Run(env + "pactl list short sources 2>/dev/null | grep -q microphone") == 0;
+        if (!up)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(up) << ReadText(root + "/pulse.log");
+
+    const std::string out = std::string(ZOLVEX_SOURCE_DIR) + "/out";
+    mkdir(out.c_str(), 0755);
+    const std::string project = root + "/Data/Demo/Demo.mpf";
+    ProjectModel before;
+    ProjectStore beforeStore(before);
+    ASSERT_EQ(beforeStore.LoadProjectFile(project), 1);
+    std::string log;
+    const int status = Session(out + "/studio-recorded.png",
+                               "wait:3 'press:Record Audio' wait:1.5 shotto:" + out +
+                                   "/recorder-dialog.png press:Record wait:2.5 shotto:" + out +
+                                   "/recorder-recording.png press:Stop wait:4 key:ctrl+s wait:1 shot",
+                               &log);
+    kill(server, SIGTERM), waitpid(server, nullptr, 0);
+    ASSERT_EQ(status, 0) << log;
+
+    // The take in the project's folder, named by its time.
+    const std::string takes = Capture("ls " + Quote(root + "/Data/Demo") + " | grep -E '^[0-9]{4}(-[0-9]{2}){5}\\.wav$'",
+                                      nullptr);
+    ASSERT_FALSE(takes.empty()) << log;
+    const std::string take = root + "/Data/Demo/" + takes.substr(0, takes.find('\n'));
+    int probed = -1;
+    const std::string duration =
+        Capture("ffprobe -v error -show_entries format=duration -of default=nw=1:nk=1 " + Quote(take), &probed);
+    ASSERT_EQ(probed, 0) << duration;
+    // The steps around the two and a half seconds (the screenshot, the driver) add a little.
+    EXPECT_GT(std::atof(duration.c_str()), 2.4) << duration;
+    EXPECT_LT(std::atof(duration.c_str()), 5.0) << duration;
+
+    // On the timeline as music of its length, saved with the project.
+    ProjectModel saved;
+    ProjectStore store(saved);
+    ASSERT_EQ(store.LoadProjectFile(project), 1) << store.LastError();
+    ASSERT_EQ(saved.ObjectCount(), before.ObjectCount() + 1) << log;
+    const int last = saved.ObjectCount() - 1;
+    ASSERT_EQ(saved.Kind(last), OBJ_MUSIC);
+    const auto* music = static_cast<const AudioOp*>(saved.Object(last));
+    EXPECT_EQ(std::string(music->szPath), take);
+    EXPECT_NEAR(music->dLength, std::atof(duration.c_str()), 0.05);
+}

@@ -2,7 +2,7 @@
 # Drives the running zolvex-studio through its accessible names (AT-SPI), one step per
 # argument, and fails with the step it could not do:
 #   tab:NAME          selects the page tab NAME (the first found, depth first)
-#   press:NAME        presses the push button NAME
+#   press:NAME        presses the push button NAME (an open dialog's first)
 #   type:ROLE=TEXT    sets the text of the first editable ROLE ("text" for a field)
 #   wait:SECONDS      waits
 # It waits up to 20 s for the application to appear.
@@ -47,10 +47,25 @@ def showing(node):
         return False
 
 
+def find_on_top(app, test):
+    # A dialog's controls come before the main window's: a modal dialog is what the
+    # user acts on, and its buttons may share a name with the window's.
+    try:
+        windows = [app.getChildAtIndex(i) for i in range(app.childCount)]
+    except Exception:
+        windows = []
+    dialogs = [w for w in windows if w is not None and w.getRoleName() == 'dialog' and showing(w)]
+    for window in reversed(dialogs):
+        found = find(window, test)
+        if found is not None:
+            return found
+    return find(app, test)
+
+
 def act(app, role, name):
     end = time.time() + 10
     while time.time() < end:
-        node = find(app, lambda n: n.getRoleName() == role and (n.name or '') == name and showing(n))
+        node = find_on_top(app, lambda n: n.getRoleName() == role and (n.name or '') == name and showing(n))
         if node is not None:
             action = node.queryAction()
             names = [action.getName(i).lower() for i in range(action.nActions)]

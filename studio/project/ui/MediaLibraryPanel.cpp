@@ -178,7 +178,14 @@ void MediaLibraryPanel::ImportFiles(const QStringList& files)
     std::vector<std::string> paths;
     for (const QString& f : files)
         paths.push_back(f.toStdString());
-    if (paths.empty() || !import_.Start(std::move(paths), this))
+    if (paths.empty())
+        return;
+    // Files that come while an import runs are read after it.
+    if (import_.Running()) {
+        queued_.insert(queued_.end(), paths.begin(), paths.end());
+        return;
+    }
+    if (!import_.Start(std::move(paths), this))
         return;
     if (!progress_) {
         progress_ = new QProgressDialog(this);
@@ -220,9 +227,42 @@ void MediaLibraryPanel::FinishImport()
     const int added = int(files.size());
     AddImported(library_, std::move(files));
     model_->Refresh();
-    if (progress_)
+    // The reset also stops the dialog's own timer, which would show it again later
+    // for an import that ended sooner than the dialog's delay.
+    if (progress_) {
+        progress_->reset();
         progress_->hide();
+    }
     emit importDone(added);
+    if (!queued_.empty()) {
+        QStringList next;
+        for (const std::string& path : queued_)
+            next << QString::fromStdString(path);
+        queued_.clear();
+        ImportFiles(next);
+    }
+}
+
+bool MediaLibraryPanel::SelectEntry(size_t entry)
+{
+    auto select = [this, entry] {
+        QAbstractItemView* view = CurrentView();
+        for (int row = 0; row < view->model()->rowCount(); ++row)
+            if (model_->EntryAt(row) == entry) {
+                const QModelIndex at = view->model()->index(row, 0);
+                view->selectionModel()->select(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                view->setCurrentIndex(at);
+                view->scrollTo(at);
+                return true;
+            }
+        return false;
+    };
+    if (select())
+        return true;
+    // Hidden by the page or the filter: the page of sounds with every file shown.
+    pages_->setCurrentIndex(1);
+    filter_->setCurrentIndex(0);
+    return select();
 }
 
 void MediaLibraryPanel::RemoveSelected()

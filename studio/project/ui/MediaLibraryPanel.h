@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "studio/project/MediaImport.h"
@@ -39,6 +40,10 @@ public:
     void ImportFiles(const QStringList& files);
     // What a drop from a file manager brings: its local files are imported.
     bool ImportDropped(const QMimeData* mime);
+    // An import runs, or files wait for one.
+    bool ImportPending() const { return import_.Running() || !queued_.empty(); }
+    // Selects the entry in the view, showing its page when it is hidden.
+    bool SelectEntry(size_t entry);
     // The library entries selected in the view that shows.
     std::vector<size_t> Selection() const;
     void SetBrowseMode(int detail);
@@ -87,6 +92,7 @@ private:
     QListView* thumbs_;
     QTreeView* details_;
     QProgressDialog* progress_ = nullptr;
+    std::vector<std::string> queued_;
 };
 
 }  // namespace studio

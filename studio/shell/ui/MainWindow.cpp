@@ -11,6 +11,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProcess>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
@@ -18,12 +19,14 @@
 #include <QSlider>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 
 #include <cstdio>
+#include <filesystem>
 #include <new>
 
 #include "studio/shell/ui/UiText.h"
@@ -33,6 +36,8 @@
 #include "studio/project/ui/ProjectDialog.h"
 #include "studio/project/ui/ScreenPage.h"
 #include "studio/project/ui/ProjectListDialog.h"
+#include "studio/recording/RecordingSession.h"
+#include "studio/recording/ui/RecorderDialog.h"
 #include "studio/shell/StudioSettings.h"
 #include "studio/shell/ui/AudioLevelDialog.h"
 #include "studio/shell/ui/AutosaveController.h"
@@ -127,6 +132,7 @@ MainWindow::MainWindow(IPrompt* prompt, QWidget* parent)
     connect(stickerPage_, &StickerPage::holdPreview, this, [this] { HoldPreview(); });
     connect(stickerPage_, &StickerPage::libraryChanged, this, [this] { libraryPanel_->Model().Refresh(); });
     connect(libraryPanel_, &MediaLibraryPanel::importDone, stickerPage_, [this] { stickerPage_->Refresh(); });
+    connect(libraryPanel_, &MediaLibraryPanel::importDone, this, [this] { RecordingImported(); });
     // Titles and animated pictures share the Text page: both are laid over the scenes.
     textTabs_ = new QTabWidget;
     textTabs_->setObjectName("TextTabs");
@@ -399,6 +405,7 @@ bool MainWindow::RunCommand(int id)
     case 10149: editor_.MoveDown(); break;
     case 10309:
     case 10136: AdjustAudioLevel(); break;
+    case 10137: RecordAudio(); break;
     default: return false;
     }
     if (timeline_)
@@ -429,6 +436,74 @@ void MainWindow::MakeAnimationEffects()
 {
     EffectMakerWindow maker(DataFolder(), prompt_, this);
     maker.exec();
+}
+
+void MainWindow::SetRecordingDevice(DeviceProbe probe, VoiceRecorder::SourceMaker source)
+{
+    deviceProbe_ = std::move(probe);
+    recordSource_ = std::move(source);
+}
+
+void MainWindow::RecordAudio()
+{
+    if (editor_.Busy())
+        return;
+    const DeviceProbe probe = deviceProbe_ ? deviceProbe_ : DeviceProbe(DefaultInputDevice);
+    InputDevice device;
+    if (!probe(&device)) {
+        TellNoInputDevice(prompt_);
+        return;
+    }
+    std::error_code ignored;
+    const std::string temporary = std::filesystem::temp_directory_path(ignored).string();
+    // The recordings live in the project's folder, beside its project file.
+    const std::string data = DataFolder();
+    const std::string project = model_.name.empty() ? Str(96) : model_.name;
+    RecordingSession session(temporary.empty() ? "/tmp" : temporary, data.empty() ? "" : data + project + "/",
+                             prompt_, recordSource_);
+    RecorderDialog dialog(OfferedFormats(device.ranges), session, prompt_, [probe] { return probe(nullptr); },
+                          [](const std::vector<std::string>& command) {
+                              QStringList arguments;
+                              for (size_t i = 1; i < command.size(); ++i)
+                                  arguments << QString::fromStdString(command[i]);
+                              return QProcess::startDetached(QString::fromStdString(command[0]), arguments);
+                          },
+                          this);
+    dialog.exec();
+    const std::string kept = session.Finish();
+    if (!kept.empty())
+        PlaceRecording(kept);
+}
+
+void MainWindow::PlaceRecording(const std::string& path)
+{
+    recordingsToPlace_.push_back(path);
+    libraryPanel_->ImportFiles({QString::fromStdString(path)});
+}
+
+void MainWindow::RecordingImported()
+{
+    // Each recording waiting for its import is found in the library by its file.
+    for (auto it = recordingsToPlace_.begin(); it != recordingsToPlace_.end();) {
+        size_t found = library_.Count();
+        for (size_t i = library_.Count(); i-- > 0;)
+            if (!library_.Entry(i).item.bRemoved && library_.Entry(i).item.szPath == *it) {
+                found = i;
+                break;
+            }
+        if (found == library_.Count()) {
+            ++it;
+            continue;
+        }
+        libraryPanel_->SelectEntry(found);
+        editor_.AddRecording(library_, found);
+        if (timeline_)
+            timeline_->Refresh();
+        it = recordingsToPlace_.erase(it);
+    }
+    // What did not come through an import that has ended is not waited for.
+    if (!libraryPanel_->ImportPending())
+        recordingsToPlace_.clear();
 }
 
 void MainWindow::AdjustAudioLevel()
@@ -496,6 +571,7 @@ void MainWindow::BuildMenus(QWidget* bar)
     file->addSeparator();
     addAction(file, 40, [this] { AdjustAudioLevel(); });
     addAction(file, 143, [this] { AdjustPictureTime(); });
+    addAction(file, 43, [this] { RecordAudio(); });
     // Beyond the 15 frames a second the preview normally shows: the project's own rate.
     smoothAction_ = file->addAction(QString());
     smoothAction_->setCheckable(true);
@@ -549,6 +625,12 @@ QWidget* MainWindow::BuildTimeline()
     // A mark mode begun by a button takes the mouse, so the panel looks again after
     // each command.
     connect(timeline, &TimelinePanel::commandRequested, this, [this, timeline](int id) {
+        // The recorder is a dialog of its own: it opens once the click is over, so
+        // that whatever pressed the button (an accessibility client too) hears back.
+        if (id == kCommandRecordAudio) {
+            QTimer::singleShot(0, this, [this] { RecordAudio(); });
+            return;
+        }
         RunCommand(id);
         timeline->Refresh();
     });

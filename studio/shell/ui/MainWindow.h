@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "studio/project/ProjectFile.h"
 #include "studio/project/ProjectModel.h"
 #include "studio/project/ScreenLibrary.h"
+#include "studio/recording/VoiceRecorder.h"
 #include "studio/shell/PreviewLink.h"
 #include "studio/shell/ProjectCommands.h"
 #include "studio/shell/TimelineEditor.h"
@@ -76,6 +78,11 @@ public:
     QToolButton* MenuButton(int k) const { return menuButtons_[size_t(k)]; }
     // Opens the project named in the data folder (the command line's project).
     bool OpenProjectNamed(const std::string& name);
+    // Record Audio: the recorder, then a kept recording into the library and onto the
+    // timeline. Tests give their own input device and what records from it.
+    using DeviceProbe = std::function<bool(InputDevice*)>;
+    void SetRecordingDevice(DeviceProbe probe, VoiceRecorder::SourceMaker source);
+    void RecordAudio();
     // Brings the window to the front for a later start of the studio.
     void ShowForAnotherStart(const QString& token);
 
@@ -105,6 +112,9 @@ private:
     // "Make Animation Effects": the maker, modal.
     void MakeAnimationEffects();
     void AdjustPictureTime();
+    // The recording's file is imported; when it is in the library it goes on the timeline.
+    void PlaceRecording(const std::string& path);
+    void RecordingImported();
     // The preview's frame rate as the "Smooth preview" setting asks.
     void ApplyPreviewRate();
     void PlayLibraryEntry(size_t entry);
@@ -163,6 +173,9 @@ private:
     TimelinePanel* timeline_ = nullptr;
     bool painted_ = false;
     AutosaveController* autosave_ = nullptr;
+    DeviceProbe deviceProbe_;
+    VoiceRecorder::SourceMaker recordSource_;
+    std::vector<std::string> recordingsToPlace_;
 };
 
 }  // namespace studio

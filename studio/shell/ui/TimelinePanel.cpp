@@ -31,7 +31,7 @@ struct ButtonEntry {
 const ButtonEntry kButtons[] = {
     {kCommandMarkIn, 44}, {kCommandMarkOut, 45},   {kCommandCut, 46},       {kCommandDelete, 47},
     {kCommandUndo, 48},   {kCommandRedo, 49},      {kCommandMoveLeft, 50},  {kCommandMoveRight, 51},
-    {kCommandMoveUp, 52}, {kCommandMoveDown, 53},
+    {kCommandMoveUp, 52}, {kCommandMoveDown, 53},  {kCommandRecordAudio, 43},
 };
 
 // Where each button of message 1154 sits.
@@ -149,6 +149,21 @@ QIcon DrawIcon(int command)
     case kCommandRedo:
         DrawTurn(p, command == kCommandUndo, ink);
         break;
+    case kCommandRecordAudio: {
+        // A microphone: its head, the cradle and the stand, with a red recording dot.
+        p.setPen(Qt::NoPen);
+        p.setBrush(ink);
+        p.drawRoundedRect(QRectF(7, 2, 6, 10), 3, 3);
+        p.setPen(line);
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(4.5, 5, 11, 10), 200 * 16, 140 * 16);
+        p.drawLine(QPointF(10, 15), QPointF(10, 18));
+        p.drawLine(QPointF(7, 18), QPointF(13, 18));
+        p.setPen(Qt::NoPen);
+        p.setBrush(red);
+        p.drawEllipse(QRectF(14, 1, 5, 5));
+        break;
+    }
     default: {
         const double degrees = command == kCommandMoveLeft    ? 0
                                : command == kCommandMoveRight ? 180
@@ -200,7 +215,7 @@ TimelinePanel::TimelinePanel(TimelineEditor& editor, QWidget* parent) : QWidget(
         tools->addWidget(button);
         // Marks, editing, history and moving are four groups.
         if (entry.command == kCommandMarkOut || entry.command == kCommandDelete || entry.command == kCommandRedo ||
-            entry.command == kCommandMoveRight) {
+            entry.command == kCommandMoveRight || entry.command == kCommandMoveDown) {
             auto* gap = new QFrame;
             gap->setFrameShape(QFrame::VLine);
             gap->setFrameShadow(QFrame::Sunken);

@@ -30,6 +30,7 @@ enum TimelineCommand : int {
     kCommandMoveRight = 10147,
     kCommandMoveUp = 10148,
     kCommandMoveDown = 10149,
+    kCommandRecordAudio = 10137,
 };
 
 class TimelinePanel : public QWidget {
