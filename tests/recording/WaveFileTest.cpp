@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -129,6 +130,16 @@ TEST(WaveFile, TheReaderSaysWhereAFileFails)
         EXPECT_FALSE(reader.Open(bad, &error));
         EXPECT_EQ(error, c.error);
         EXPECT_FALSE(reader.Valid());
+    }
+    // Every truncation is refused with one of the four texts, never read past its end.
+    const std::set<std::string> texts = {"Error descending into file", "Error descending in wave file",
+                                         "Error ascending in File", "error reading data chunk"};
+    for (size_t n = 0; n < whole.size(); ++n) {
+        Write(bad, Bytes(whole.begin(), whole.begin() + long(n)));
+        WaveFile reader;
+        std::string error;
+        EXPECT_FALSE(reader.Open(bad, &error)) << n << " bytes";
+        EXPECT_TRUE(texts.count(error)) << n << " bytes: " << error;
     }
 }
 

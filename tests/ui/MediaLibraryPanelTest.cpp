@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
@@ -146,6 +147,17 @@ TEST_F(MediaLibraryPanelTest, DroppedFilesAreImported)
     EXPECT_STREQ(library->Entry(4).item.szName, "dropped");
     panel.PageBar()->setCurrentIndex(0);
     EXPECT_EQ(Shown(panel), (std::vector<std::string>{"beach.jpg", "dropped.png"}));
+
+    // Files that come while an import runs are read after it; an import quicker than
+    // the progress window's delay does not leave the window behind.
+    panel.ImportFiles({QString::fromStdString(folder + "dropped.png")});
+    panel.ImportFiles({QString::fromStdString(folder + "dropped.png")});
+    EXPECT_TRUE(panel.ImportPending());
+    QTRY_VERIFY_WITH_TIMEOUT(!panel.ImportPending(), 10000);
+    QTest::qWait(500);
+    EXPECT_EQ(library->Count(), 7u);
+    for (QProgressDialog* progress : panel.findChildren<QProgressDialog*>())
+        EXPECT_FALSE(progress->isVisible());
 }
 
 TEST_F(MediaLibraryPanelTest, TheScreenPageAddsBackgroundsAndHandsOutTemplates)
