@@ -251,7 +251,10 @@ bool VoiceRecorder::Start(const WAVEFORMATEX& format, const std::string& path, s
     level_ = kSilence;
     pipeline_ = pipeline;
     started_ = std::chrono::steady_clock::now();
-    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    // Recording begins when the pipeline is playing; a stop sent while the change is
+    // still under way would hold the pipeline's state against the change it waits for.
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ||
+        gst_element_get_state(pipeline, nullptr, nullptr, 5 * GST_SECOND) == GST_STATE_CHANGE_FAILURE) {
         DeviceError failure = Failure();
         if (failure.text.empty())
             failure.text = "the input device could not be started";
@@ -307,6 +310,7 @@ bool VoiceRecorder::Stop(std::string* error)
         g_object_set(meter, "post-messages", FALSE, nullptr);
         gst_object_unref(meter);
     }
+    gst_element_get_state(pipeline_, nullptr, nullptr, 5 * GST_SECOND);
     gst_element_send_event(pipeline_, gst_event_new_eos());
     for (int waited = 0; state && !state->ended.load() && waited < 5000; waited += 10)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

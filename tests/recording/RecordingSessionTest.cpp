@@ -4,9 +4,11 @@
 // that is installed.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <thread>
 
@@ -156,6 +158,36 @@ TEST(RecordingSession, KeepsOrThrowsAwayATakeAndSaysWhatFails)
         EXPECT_EQ(prompt.LastText(), "Error Creating Sound File");
         EXPECT_EQ(prompt.shown.back().title, "Note");
     }
+}
+
+TEST(RecordingSession, AFullDiskEndsTheTakeWithItsMessage)
+{
+    testsupport::ScratchFolder folder("full");
+    testsupport::ScriptedPrompt prompt;
+    RecordingSession session(folder.Path(), folder.Path() + "Data/Voice/", prompt,
+                             testsupport::FakeMicrophone("sine", "audio/x-raw,rate=44100,channels=2,format=S16LE"));
+    // Files may not grow past 64 KiB, as on a disk that is full: the take fails within
+    // half a second instead of recording on into nothing.
+    struct rlimit was;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &was), 0);
+    const auto oldSignal = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = was;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    ASSERT_TRUE(session.Start(PcmFormat(44100, 2, 16)));
+    bool running = true;
+    for (int i = 0; i < 100 && running; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        running = session.Check();
+    }
+    setrlimit(RLIMIT_FSIZE, &was);
+    signal(SIGXFSZ, oldSignal);
+    EXPECT_FALSE(running);
+    EXPECT_FALSE(session.Recording());
+    EXPECT_EQ(prompt.LastText(), "Error Writing Sound File");
+    EXPECT_EQ(prompt.shown.back().title, "Note");
+    EXPECT_FALSE(session.Stop(std::time(nullptr))) << "nothing is left to store";
+    EXPECT_EQ(session.Finish(), "");
 }
 
 TEST(RecordingSession, TextsOfTheDialog)
