@@ -300,6 +300,11 @@ TEST_F(TimelineViewTest, ManyRowsScroll)
     EXPECT_EQ(view.RowOffset(), view.RowRange());
     view.SetRowOffset(-5);
     EXPECT_EQ(view.RowOffset(), 0);
+    // An object selected below the rows shown (as an added one is) comes into view.
+    editor.SelectObject(32);
+    view.Refresh();
+    EXPECT_EQ(view.RowOffset(), view.RowRange());
+    EXPECT_TRUE(view.rect().contains(view.ObjectRect(32)));
 }
 
 TEST_F(TimelineViewTest, CtrlWheelZoomsAroundThePointer)

@@ -254,6 +254,19 @@ void TimelineView::Refresh()
     const int most = std::max(0, editor_.AxisPixels(width()) - (width() - kLabelColumn));
     editor_.scroll = std::clamp(editor_.scroll, 0, most);
     rowOffset_ = std::clamp(rowOffset_, 0, RowRange());
+    // An object that has just become selected (one a page or the recorder added, say)
+    // is brought into view when its row lies below or above the rows shown.
+    const int selected = editor_.SelectedObject();
+    if (selected != shownSelection_) {
+        shownSelection_ = selected;
+        if (selected >= 0) {
+            const int top = selected * kRowHeight, bottom = top + kRowHeight;
+            if (top < rowOffset_)
+                rowOffset_ = top;
+            else if (bottom > rowOffset_ + RowsHeight())
+                rowOffset_ = std::clamp(bottom - RowsHeight(), 0, RowRange());
+        }
+    }
     emit axisChanged();
     update();
 }

@@ -114,6 +114,7 @@ private:
     TimelineEditor& editor_;
     int fps_ = 25;
     int rowOffset_ = 0;
+    int shownSelection_ = -1;  // the selected object the rows were last brought to
     bool draggingPlayhead_ = false;
     bool draggingObject_ = false;
     bool grabbed_ = false;  // the mouse is ours while a mark is placed
