@@ -68,6 +68,7 @@ bench: build
 	$(BUILD)/bench/bench_edit
 	$(BUILD)/bench/bench_preview
 	$(BUILD)/bench/bench_maker
+	$(BUILD)/bench/bench_recorder
 	$(BUILD)/bench/bench_timeline $(BENCH_FLAGS)
 	scripts/bench-studio $(BUILD)
 
