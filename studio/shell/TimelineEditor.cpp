@@ -553,6 +553,14 @@ bool TimelineEditor::AddRecording(MediaLibrary& library, size_t entry)
     Begin();
     bool changed = false;
     AppendMusic(library.Entry(entry).item, changed);
+    // Spoken words are heard once: the take lasts as long as it was recorded (within
+    // the marked region when there is one), instead of starting over under the rest.
+    const int last = model_.ObjectCount() - 1;
+    if (changed && last >= 0 && model_.Kind(last) == OBJ_MUSIC) {
+        auto* op = static_cast<AudioOp*>(model_.Object(last));
+        if (op->dLength > 0)
+            op->dEndTime = std::min(op->dEndTime, op->dStartTime + op->dLength);
+    }
     Finish(changed);
     return changed;
 }

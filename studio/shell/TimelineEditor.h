@@ -124,8 +124,8 @@ public:
     bool AddObject(int32_t kind, void* record);
     // Message 1143: the library entries at `selection`, in that order.
     bool AddToTimeline(MediaLibrary& library, const std::vector<size_t>& selection, int pictureSeconds);
-    // A voice recording of the library as music; with no scene there is nothing to
-    // lay it under, and the user is told.
+    // A voice recording of the library as music, as long as the take; with no scene
+    // there is nothing to lay it under, and the user is told.
     bool AddRecording(MediaLibrary& library, size_t entry);
     // Message 1152; `chosen` is the list of transitions for kTransitionsChosen.
     bool SetTransitions(int mode, const std::vector<int>& chosen = {}, unsigned seed = 0);

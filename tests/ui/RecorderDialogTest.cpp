@@ -180,6 +180,8 @@ TEST_F(RecorderDialogTest, AKeptTakeBecomesMusicOfItsLength)
     ASSERT_EQ(window.Model().Kind(0), OBJ_MUSIC);
     const auto* music = static_cast<const AudioOp*>(window.Model().Object(0));
     EXPECT_NEAR(music->dLength, 1.5, 0.35);
+    EXPECT_DOUBLE_EQ(music->dStartTime, 0.0);
+    EXPECT_DOUBLE_EQ(music->dEndTime, music->dLength) << "heard once, not over and over";
     ASSERT_EQ(window.Library().Count(), 3u);
     EXPECT_STREQ(music->szPath, window.Library().Entry(2).item.szPath);
     auto* library = window.findChild<MediaLibraryPanel*>();

@@ -255,4 +255,5 @@ TEST_F(StudioEditingTest, AVoiceRecordingGoesIntoTheProjectFolderAndOnTheTimelin
     const auto* music = static_cast<const AudioOp*>(saved.Object(last));
     EXPECT_EQ(std::string(music->szPath), take);
     EXPECT_NEAR(music->dLength, std::atof(duration.c_str()), 0.05);
+    EXPECT_NEAR(music->dEndTime - music->dStartTime, music->dLength, 1e-9);
 }
