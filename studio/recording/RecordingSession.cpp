@@ -160,7 +160,8 @@ RecordingSession::RecordingSession(std::string temporaryFolder, std::string proj
     : temporaryFolder_(std::move(temporaryFolder)),
       projectFolder_(std::move(projectFolder)),
       prompt_(prompt),
-      recorder_(std::move(source))
+      recorder_(source),
+      listener_(std::move(source))
 {
 }
 
@@ -171,8 +172,25 @@ RecordingSession::~RecordingSession()
         ::unlink(temporary_.c_str());
 }
 
+void RecordingSession::Listen(const WAVEFORMATEX& format)
+{
+    StopListening();
+    std::string ignored;
+    if (!recorder_.Recording())
+        listener_.Start(format, std::string(), &ignored);
+}
+
+void RecordingSession::StopListening()
+{
+    if (listener_.Recording()) {
+        std::string ignored;
+        listener_.Stop(&ignored);
+    }
+}
+
 void RecordingSession::Abandon()
 {
+    StopListening();
     if (recorder_.Recording()) {
         std::string ignored;
         recorder_.Stop(&ignored);
@@ -183,6 +201,8 @@ bool RecordingSession::Start(const WAVEFORMATEX& format)
 {
     if (recorder_.Recording())
         return false;
+    // A device may take one reader only.
+    StopListening();
     // Each take gets a fresh temporary name; the one before is gone.
     if (!temporary_.empty())
         ::unlink(temporary_.c_str());

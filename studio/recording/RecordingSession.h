@@ -48,6 +48,11 @@ public:
     RecordingSession(const RecordingSession&) = delete;
     RecordingSession& operator=(const RecordingSession&) = delete;
 
+    // Listens to the device in `format` so that the meter moves before a take; quiet
+    // when the device cannot be opened (Record then says why).
+    void Listen(const WAVEFORMATEX& format);
+    void StopListening();
+    bool Listening() const { return listener_.Recording(); }
     // Starts recording in `format`; false after the message.
     bool Start(const WAVEFORMATEX& format);
     // Ends the recording and stores it under the local time `now`; true when the
@@ -58,7 +63,8 @@ public:
     bool Check();
     bool Recording() const { return recorder_.Recording(); }
     double Elapsed() const { return recorder_.Elapsed(); }
-    double LevelDb() const { return recorder_.LevelDb(); }
+    // The level of the take, or of the listening before it.
+    double LevelDb() const { return recorder_.Recording() ? recorder_.LevelDb() : listener_.LevelDb(); }
 
     const std::string& TemporaryPath() const { return temporary_; }
     const std::string& StoredPath() const { return stored_; }
@@ -75,7 +81,7 @@ private:
 
     std::string temporaryFolder_, projectFolder_;
     IPrompt& prompt_;
-    VoiceRecorder recorder_;
+    VoiceRecorder recorder_, listener_;
     std::string temporary_, stored_;
     bool keep_ = true;
 };

@@ -49,7 +49,9 @@ public:
     VoiceRecorder(const VoiceRecorder&) = delete;
     VoiceRecorder& operator=(const VoiceRecorder&) = delete;
 
-    // Creates the WAV file and starts recording into it; false with *error.
+    // Creates the WAV file and starts recording into it; false with *error. With no
+    // path it only listens: the level is measured and nothing is written (the meter
+    // before a take).
     bool Start(const WAVEFORMATEX& format, const std::string& path, std::string* error);
     // Ends the stream, waits until all of it is in the file, and closes the file.
     bool Stop(std::string* error);
@@ -79,6 +81,7 @@ private:
     size_t blockBytes_ = 0;
     std::atomic<double> level_{-90.0};
     std::atomic<bool> writeFailed_{false};
+    bool listening_ = false;
     std::chrono::steady_clock::time_point started_;
 };
 

@@ -98,7 +98,15 @@ TEST(RecordingSession, KeepsOrThrowsAwayATakeAndSaysWhatFails)
     {
         RecordingSession session(folder.Path(), project, prompt,
                                  testsupport::FakeMicrophone("sine", "audio/x-raw,rate=44100,channels=2,format=S16LE"));
+        // Listening before the take: the level comes, nothing is written.
+        session.Listen(format);
+        EXPECT_TRUE(session.Listening());
+        for (int i = 0; i < 100 && session.LevelDb() < -40.0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_GT(session.LevelDb(), -40.0);
+        EXPECT_EQ(session.TemporaryPath(), "");
         ASSERT_TRUE(session.Start(format));
+        EXPECT_FALSE(session.Listening()) << "the take has the device to itself";
         const std::string temporary = session.TemporaryPath();
         EXPECT_TRUE(Exists(temporary));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));

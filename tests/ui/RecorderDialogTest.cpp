@@ -102,6 +102,7 @@ TEST_F(RecorderDialogTest, RecordsFromTheButtonsWithItsTimeAndLevel)
     EXPECT_EQ(dialog.ElapsedLabel()->text(), "Elapsed: 00:00:00");
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.Meter()->Level() > -40.0, 3000);  // before any take
 
     QTest::mouseClick(dialog.RecordButton(), Qt::LeftButton);
     ASSERT_TRUE(session.Recording());

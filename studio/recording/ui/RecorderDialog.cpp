@@ -113,7 +113,10 @@ RecorderDialog::RecorderDialog(std::vector<RecordingFormat> offered, RecordingSe
     auto* formatColumn = new QVBoxLayout(formatBox_);
     formatColumn->addWidget(formats_);
     formatColumn->addLayout(detailGrid);
-    connect(formats_, &QComboBox::currentIndexChanged, this, [this] { ShowDetails(); });
+    connect(formats_, &QComboBox::currentIndexChanged, this, [this] {
+        ShowDetails();
+        Listen();
+    });
 
     record_ = new QPushButton(DrawSign(true), QString(), this);
     record_->setObjectName("Record");
@@ -173,9 +176,19 @@ RecorderDialog::RecorderDialog(std::vector<RecordingFormat> offered, RecordingSe
     Retranslate();
     ShowDetails();
     ShowState();
+    // The meter moves from the start, so that the microphone can be tried before a take.
+    Listen();
+    timer_->start();
 }
 
-RecorderDialog::~RecorderDialog() = default;
+RecorderDialog::~RecorderDialog() { session_.StopListening(); }
+
+void RecorderDialog::Listen()
+{
+    const int i = formats_->currentIndex();
+    if (!session_.Recording() && i >= 0 && size_t(i) < offered_.size())
+        session_.Listen(offered_[size_t(i)].format);
+}
 
 void RecorderDialog::Retranslate()
 {
@@ -218,8 +231,6 @@ void RecorderDialog::ShowState()
     record_->setEnabled(!recording && !offered_.empty());
     stop_->setEnabled(recording);
     formats_->setEnabled(!recording && !offered_.empty());
-    if (!recording)
-        meter_->SetLevel(-90.0);
 }
 
 void RecorderDialog::StartRecording()
@@ -227,10 +238,10 @@ void RecorderDialog::StartRecording()
     const int i = formats_->currentIndex();
     if (session_.Recording() || i < 0 || size_t(i) >= offered_.size())
         return;
-    if (session_.Start(offered_[size_t(i)].format)) {
-        timer_->start();
+    if (session_.Start(offered_[size_t(i)].format))
         stop_->setFocus();
-    }
+    else
+        Listen();
     ShowState();
     Tick();
 }
@@ -239,22 +250,26 @@ void RecorderDialog::StopRecording()
 {
     if (!session_.Recording())
         return;
-    timer_->stop();
     session_.SetKeep(keep_->isChecked());
     const bool stored = session_.Stop(std::time(nullptr));
     ShowState();
-    if (stored)
+    if (stored) {
+        timer_->stop();
         accept();
+    } else {
+        Listen();
+    }
 }
 
 void RecorderDialog::Tick()
 {
     if (session_.Recording() && !session_.Check()) {
-        timer_->stop();
         ShowState();
+        Listen();
     }
-    elapsed_->setText(QString::fromStdString(ElapsedText(Str(111), session_.Elapsed())));
-    meter_->SetLevel(session_.Recording() ? session_.LevelDb() : -90.0);
+    if (session_.Recording())
+        elapsed_->setText(QString::fromStdString(ElapsedText(Str(111), session_.Elapsed())));
+    meter_->SetLevel(session_.LevelDb());
 }
 
 void RecorderDialog::OpenVolumeControl()
@@ -272,6 +287,7 @@ void RecorderDialog::reject()
 {
     // Leaving while recording throws the take away; the session deletes its file.
     timer_->stop();
+    session_.StopListening();
     QDialog::reject();
 }
 

@@ -66,6 +66,7 @@ protected:
 
 private:
     void ShowDetails();
+    void Listen();
     void Tick();
     void ShowState();
 
