@@ -203,7 +203,7 @@ void RecorderDialog::Retranslate()
         b->setAccessibleName(b->text());
     keep_->setText(Text("Keep the recording and put it on the timeline", "保留录音并放到时间线上"));
     keep_->setAccessibleName(keep_->text());
-    levelLabel_->setText(Text("Level", "音量"));
+    levelLabel_->setText(Text("Level", "电平"));
     elapsed_->setText(QString::fromStdString(ElapsedText(Str(111), session_.Elapsed())));
 }
 
