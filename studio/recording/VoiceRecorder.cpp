@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 namespace zolvex {
@@ -169,6 +170,9 @@ bool DefaultInputDevice(InputDevice* device)
         GstCaps* caps = gst_device_get_caps(chosen);
         device->name = name ? name : "";
         device->ranges = RangesOfCaps(caps);
+        std::shared_ptr<GstDevice> held(GST_DEVICE(gst_object_ref(chosen)),
+                                        [](GstDevice* d) { gst_object_unref(d); });
+        device->source = [held] { return gst_device_create_element(held.get(), nullptr); };
         g_free(name);
         if (caps)
             gst_caps_unref(caps);

@@ -30,6 +30,8 @@ std::vector<CapsRange> RangesOfCaps(const _GstCaps* caps);
 struct InputDevice {
     std::string name;
     std::vector<CapsRange> ranges;
+    // Makes the element that records from this device (the formats listed are its).
+    std::function<_GstElement*()> source;
 };
 bool DefaultInputDevice(InputDevice* device);
 
@@ -39,7 +41,8 @@ std::string WaveInMessage(int code, const std::string& text, const std::string& 
 
 class VoiceRecorder {
 public:
-    // Makes the source element to record from (the default device's when not given).
+    // Makes the source element to record from (the system's default source when not
+    // given).
     using SourceMaker = std::function<_GstElement*()>;
     // Sample frames in each block written to the file.
     static constexpr int kBlockFrames = 1000;

@@ -460,7 +460,7 @@ void MainWindow::RecordAudio()
     const std::string data = DataFolder();
     const std::string project = model_.name.empty() ? Str(96) : model_.name;
     RecordingSession session(temporary.empty() ? "/tmp" : temporary, data.empty() ? "" : data + project + "/",
-                             prompt_, recordSource_);
+                             prompt_, recordSource_ ? recordSource_ : device.source);
     RecorderDialog dialog(OfferedFormats(device.ranges), session, prompt_, [probe] { return probe(nullptr); },
                           [](const std::vector<std::string>& command) {
                               QStringList arguments;
