@@ -140,7 +140,8 @@ TEST_F(StudioProgramTest, OneWindowPerUserAndAScreenshot)
     ASSERT_TRUE(WaitFor(second, 10, &status)) << "the second start did not end";
     studios.erase(second);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadText(root + "/second.log");
-    EXPECT_TRUE(Within(5, [&] {
+    // The first studio answers from its event loop, which a loaded machine may hold up.
+    EXPECT_TRUE(Within(15, [&] {
         return ReadText(root + "/first.log").find("another start asked for this window") != std::string::npos;
     })) << ReadText(root + "/first.log");
     EXPECT_EQ(Windows().size(), 1u);
