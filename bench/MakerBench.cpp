@@ -16,26 +16,13 @@
 #include "studio/maker/ui/AnimationEffectPage.h"
 #include "studio/shell/StringTable.h"
 #include "tools/common/SampleEffect.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/ScriptedPrompt.h"
 
 using namespace zolvex;
 using namespace zolvex::studio;
 
 namespace {
-
-struct Scratch {
-    std::string dir;
-    Scratch()
-    {
-        char pattern[] = "/tmp/zolvex-bench-maker-XXXXXX";
-        if (mkdtemp(pattern))
-            dir = std::string(pattern) + "/";
-    }
-    ~Scratch()
-    {
-        if (!dir.empty())
-            std::system(("rm -rf '" + dir + "'").c_str());
-    }
-};
 
 // A library of `n` copies of the sample effect, each with its own GUID.
 bool FillLibrary(AnimationLibrary& library, const std::string& dir, int n)
@@ -52,15 +39,11 @@ bool FillLibrary(AnimationLibrary& library, const std::string& dir, int n)
     return true;
 }
 
-struct Nobody : IPrompt {
-    int Show(const std::string&, const std::string&, PromptIcon, PromptButtons) override { return kAnswerOk; }
-};
-
 void ThumbnailFrame(benchmark::State& state)
 {
-    Scratch scratch;
-    AnimationLibrary library(scratch.dir);
-    if (!FillLibrary(library, scratch.dir, 1)) {
+    testsupport::ScratchFolder scratch("bench-maker");
+    AnimationLibrary library(scratch.Path());
+    if (!FillLibrary(library, scratch.Path(), 1)) {
         state.SkipWithError("the sample effect could not be imported");
         return;
     }
@@ -90,13 +73,13 @@ void MakerPreviewFrame(benchmark::State& state)
 
 void PageTick(benchmark::State& state)
 {
-    Scratch scratch;
-    AnimationLibrary library(scratch.dir);
-    if (!FillLibrary(library, scratch.dir, 50)) {
+    testsupport::ScratchFolder scratch("bench-maker");
+    AnimationLibrary library(scratch.Path());
+    if (!FillLibrary(library, scratch.Path(), 50)) {
         state.SkipWithError("the sample effects could not be imported");
         return;
     }
-    Nobody prompt;
+    testsupport::ScriptedPrompt prompt;
     AnimationEffectPage page(library, prompt);
     page.FrameTimer()->stop();
     // Big enough that all fifty are in view.

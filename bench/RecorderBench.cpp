@@ -6,7 +6,6 @@
 #include <gst/gst.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <ctime>
 #include <string>
 #include <thread>
@@ -14,40 +13,19 @@
 
 #include "studio/recording/RecordingSession.h"
 #include "studio/recording/WaveFile.h"
+#include "tests/recording/FakeMicrophone.h"
+#include "tests/support/ScratchFolder.h"
+#include "tests/support/ScriptedPrompt.h"
 
 using namespace zolvex;
 using namespace zolvex::studio;
 
 namespace {
 
-struct Scratch {
-    std::string dir;
-    Scratch()
-    {
-        char pattern[] = "/tmp/zolvex-bench-recorder-XXXXXX";
-        if (mkdtemp(pattern))
-            dir = std::string(pattern) + "/";
-    }
-    ~Scratch()
-    {
-        if (!dir.empty())
-            std::system(("rm -rf '" + dir + "'").c_str());
-    }
-};
-
-struct Nobody : IPrompt {
-    int Show(const std::string&, const std::string&, PromptIcon, PromptButtons) override { return kAnswerOk; }
-};
-
 GstElement* Tone()
 {
-    GError* e = nullptr;
-    GstElement* bin = gst_parse_bin_from_description(
-        "audiotestsrc is-live=true freq=440 ! capsfilter caps=\"audio/x-raw,rate=48000,channels=2,format=F32LE\"",
-        TRUE, &e);
-    if (e)
-        g_error_free(e);
-    return bin;
+    return testsupport::SourceOf(
+        "audiotestsrc is-live=true freq=440 ! capsfilter caps=\"audio/x-raw,rate=48000,channels=2,format=F32LE\"");
 }
 
 double Seconds(std::chrono::steady_clock::time_point since)
@@ -57,12 +35,11 @@ double Seconds(std::chrono::steady_clock::time_point since)
 
 void RecordToStop(benchmark::State& state, bool timeStart)
 {
-    gst_init(nullptr, nullptr);
-    Scratch scratch;
-    Nobody nobody;
+    testsupport::ScratchFolder scratch("bench-recorder");
+    testsupport::ScriptedPrompt nobody;
     const WAVEFORMATEX format = PcmFormat(44100, 2, 16);
     for (auto _ : state) {
-        RecordingSession session(scratch.dir, scratch.dir + "Project/", nobody, Tone);
+        RecordingSession session(scratch.Path(), scratch.Path() + "Project/", nobody, Tone);
         const auto start = std::chrono::steady_clock::now();
         if (!session.Start(format)) {
             state.SkipWithError("the recording did not start");
@@ -86,9 +63,9 @@ void StopToStored(benchmark::State& state) { RecordToStop(state, false); }
 
 void StoreTenMinutes(benchmark::State& state)
 {
-    Scratch scratch;
-    Nobody nobody;
-    const std::string take = scratch.dir + "take.wav";
+    testsupport::ScratchFolder scratch("bench-recorder");
+    testsupport::ScriptedPrompt nobody;
+    const std::string take = scratch.Path() + "take.wav";
     {
         WaveFile wav;
         const WAVEFORMATEX format = PcmFormat(44100, 2, 16);
@@ -105,7 +82,7 @@ void StoreTenMinutes(benchmark::State& state)
     when.tm_year = 126, when.tm_mday = 1;
     for (auto _ : state) {
         std::string stored;
-        if (!StoreRecording(take, scratch.dir + "Project/", when, nobody, &stored)) {
+        if (!StoreRecording(take, scratch.Path() + "Project/", when, nobody, &stored)) {
             state.SkipWithError("not stored");
             return;
         }

@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -23,8 +22,7 @@
 #include "studio/shell/StringTable.h"
 #include "studio/shell/ui/MainWindow.h"
 #include "tests/recording/FakeMicrophone.h"
-#include "tests/support/ScratchFolder.h"
-#include "tests/support/ScriptedPrompt.h"
+#include "tests/ui/WindowFixture.h"
 
 using namespace zolvex;
 using namespace zolvex::studio;
@@ -39,18 +37,9 @@ bool Exists(const std::string& path)
     return ::stat(path.c_str(), &st) == 0;
 }
 
-class RecorderDialogTest : public ::testing::Test {
+class RecorderDialogTest : public testsupport::WindowFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(root.empty());
-        setenv("ZOLVEX_DATA_DIR", (root + "Data").c_str(), 1);
-        Strings().Load(Language::kEnglish);
-    }
-    void TearDown() override { unsetenv("ZOLVEX_DATA_DIR"); }
-    testsupport::ScratchFolder scratch{"recorder"};
-    const std::string& root = scratch.Path();
-    testsupport::ScriptedPrompt prompt;
+    RecorderDialogTest() : WindowFixture("recorder") {}
 };
 
 // A device of 44.1 kHz stereo 16-bit only.
@@ -159,16 +148,7 @@ TEST_F(RecorderDialogTest, AKeptTakeBecomesMusicOfItsLength)
         << "in the folder of the unnamed project: " << first.szPath;
 
     // With a scene: a music object as long as the take, and the take selected.
-    const std::string picture = root + "scene.png";
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    ASSERT_TRUE(image.save(QString::fromStdString(picture)));
-    MediaItem item{};
-    std::snprintf(item.szPath, sizeof item.szPath, "%s", picture.c_str());
-    std::snprintf(item.szExt, sizeof item.szExt, ".png");
-    item.nKind = MEDIA_PICTURE;
-    item.nWidth = 64, item.nHeight = 48;
-    window.Library().Append(item, MediaThumbnail(4, 1));
+    AddPicture(window, "scene.png");
     window.Editor().AddToTimeline(window.Library(), {1}, window.PictureSeconds());
     QApplication::processEvents();
     window.Editor().WaitUntilReady();

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QImage>
 #include <QTest>
 
 #include <cstdlib>
@@ -13,38 +12,16 @@
 #include "studio/project/ui/ScreenPage.h"
 #include "studio/shell/StringTable.h"
 #include "studio/shell/ui/MainWindow.h"
-#include "tests/support/ScratchFolder.h"
-#include "tests/support/ScriptedPrompt.h"
+#include "tests/ui/WindowFixture.h"
 
 using namespace zolvex;
 using namespace zolvex::studio;
 
 namespace {
 
-class TimelineWiringTest : public ::testing::Test {
+class TimelineWiringTest : public testsupport::WindowFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(root.empty());
-        setenv("ZOLVEX_DATA_DIR", (root + "Data").c_str(), 1);
-        Strings().Load(Language::kEnglish);
-    }
-    void TearDown() override { unsetenv("ZOLVEX_DATA_DIR"); }
-    // A picture in the library, as an import leaves it.
-    void AddPicture(MainWindow& window, const std::string& name)
-    {
-        const std::string path = root + name;
-        QImage picture(64, 48, QImage::Format_RGB32);
-        picture.fill(Qt::darkCyan);
-        ASSERT_TRUE(picture.save(QString::fromStdString(path)));
-        MediaItem item{};
-        std::snprintf(item.szPath, sizeof item.szPath, "%s", path.c_str());
-        std::snprintf(item.szExt, sizeof item.szExt, ".png");
-        item.nKind = MEDIA_PICTURE;
-        item.nWidth = 64;
-        item.nHeight = 48;
-        window.Library().Append(item, MediaThumbnail(4, 1));
-    }
+    TimelineWiringTest() : WindowFixture("wiring") {}
     // Lets the queued messages of an edit and its busy period pass.
     static void Settle(MainWindow& window)
     {
@@ -52,9 +29,6 @@ protected:
         window.Editor().WaitUntilReady();
         QApplication::processEvents();
     }
-    testsupport::ScratchFolder scratch{"wiring"};
-    const std::string& root = scratch.Path();
-    testsupport::ScriptedPrompt prompt;
 };
 
 TEST_F(TimelineWiringTest, LibraryAndPagesReachTheTimelineAndEveryEditReachesTheFilter)
